@@ -1,0 +1,29 @@
+# Third-party libraries, all from Debian: system packages natively, static
+# builds from Debian's source packages in a prefix for the Windows leg.
+
+find_package(LibLZMA REQUIRED)
+find_package(EXPAT REQUIRED)
+if(WIN32)
+  # Static archives built by scripts/win-deps.sh.
+  target_compile_definitions(LibLZMA::LibLZMA INTERFACE LZMA_API_STATIC)
+  target_compile_definitions(EXPAT::EXPAT INTERFACE XML_STATIC)
+  set(ONDU_PLATFORM_LIBS bcrypt advapi32 shell32 ole32 uuid)
+else()
+  find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+  set(ONDU_PLATFORM_LIBS OpenSSL::Crypto)
+endif()
+
+if(ONDU_TESTS)
+  if(WIN32)
+    # Debian ships GoogleTest as source; build it with the cross compiler.
+    set(ONDU_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${ONDU_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+endif()

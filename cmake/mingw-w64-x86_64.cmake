@@ -1,0 +1,18 @@
+# Cross-compiling the Windows x64 leg with Debian's mingw-w64 (posix thread model).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER   x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER  x86_64-w64-mingw32-windres)
+# ONDU_WIN_DEPS: the prefix holding the static third-party libraries.
+if(NOT ONDU_WIN_DEPS AND DEFINED ENV{ONDU_WIN_DEPS})
+  set(ONDU_WIN_DEPS $ENV{ONDU_WIN_DEPS})
+endif()
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${ONDU_WIN_DEPS})
+set(CMAKE_PREFIX_PATH ${ONDU_WIN_DEPS})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -1,0 +1,51 @@
+// Shared helpers of the test program.
+#include "TestUtil.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "KVL/Base/Platform/File.h"
+
+namespace TestUtil {
+
+namespace fs = std::filesystem;
+
+TTempDir::TTempDir() {
+  static std::atomic<int> counter{0};
+  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  fs::path p = fs::u8path(KVL::Platform::TempDirectory()) /
+               ("ondu-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  fs::create_directories(p);
+  std::u8string u8 = p.u8string();
+  path_.assign(u8.begin(), u8.end());
+  path_ += KVL::Platform::kPathDelim;
+}
+
+TTempDir::~TTempDir() {
+  std::error_code ec;
+  fs::remove_all(fs::u8path(path_), ec);
+}
+
+std::string TTempDir::File(const std::string& name) const {
+  std::string n = name;
+  for (char& c : n)
+    if (c == '/') c = KVL::Platform::kPathDelim;
+  return path_ + n;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(fs::u8path(path), std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteWholeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+} // namespace TestUtil

@@ -1,0 +1,27 @@
+// Shared helpers of the test program: a scratch folder and whole-file I/O.
+#pragma once
+
+#include <string>
+
+namespace TestUtil {
+
+// A fresh folder below the temporary folder, removed with everything in it on destruction.
+class TTempDir {
+public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  // The folder, with a trailing separator.
+  const std::string& Path() const { return path_; }
+  // Path() + name, with '/' in name turned into the platform's separator.
+  std::string File(const std::string& name) const;
+
+private:
+  std::string path_;
+};
+
+std::string ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::string& bytes);
+
+} // namespace TestUtil
