@@ -26,8 +26,8 @@ public:
   // Refuses what the reader would refuse before a byte is written.
   static void Check(const TKVLXMLNode& node, size_t depth) {
     if (depth > kMaxXMLDepth)
-      throw EKVLXMLDocument(SysUtils::Format("Cannot save XML nested deeper than %zu levels",
-                                             kMaxXMLDepth));
+      throw EKVLXMLDocument(SysUtils::Format("Cannot save XML nested deeper than %u levels",
+                                             unsigned(kMaxXMLDepth)));
     CheckString(node.Name());
     CheckString(node.Text());
     for (const auto& a : node.Attributes()) {
