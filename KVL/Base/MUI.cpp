@@ -70,7 +70,10 @@ void TKVLLocalization::LoadFromFile(const std::string& name) {
   streamLoaded_ = false;
   TKVLIniFile::LoadFromFile(LangsFolder() + name);
   // A missing file loads nothing, yet the translation still falls back to English.
-  if (!streamLoaded_) LangChanged();
+  if (!streamLoaded_) {
+    LangChanged();
+    SetModified(false);  // as after any file load
+  }
 }
 
 void TKVLLocalization::LoadFromStream(Streams::TKVLStream& stream) {
