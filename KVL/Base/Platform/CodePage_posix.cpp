@@ -246,9 +246,7 @@ std::string EncodeCodePage(unsigned codePage, std::u16string_view text) {
   if (page) {
     for (size_t i = 0; i < text.size(); ++i) {
       auto it = page->fromUnicode.find(text[i]);
-      if (it != page->fromUnicode.end()) out.push_back(static_cast<char>(it->second));
-      else out.push_back('?');
-      i += CharLength(text, i) - 1;
+      out.push_back(it != page->fromUnicode.end() ? static_cast<char>(it->second) : '?');
     }
     return out;
   }
@@ -256,22 +254,20 @@ std::string EncodeCodePage(unsigned codePage, std::u16string_view text) {
   TIconv cv(name.empty() ? "ASCII" : name.c_str(), "UTF-16LE");
   if (name.empty() || !cv.IsOpen()) {
     // An unknown page can hold nothing beyond ASCII.
-    for (size_t i = 0; i < text.size(); ++i) {
-      out.push_back(text[i] < 0x80 ? static_cast<char>(text[i]) : '?');
-      i += CharLength(text, i) - 1;
-    }
+    for (char16_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
     return out;
   }
   std::string in = ToUtf16LEBytes(text);
   if (IconvAll(cv, in.data(), in.size(), out)) return out;
-  // Something the page lacks: go character by character so that only that one becomes '?'.
+  // Something the page lacks: go character by character so that only that one becomes
+  // '?' (one per UTF-16 unit, as Windows writes it).
   out.clear();
   std::string piece;
   for (size_t i = 0; i < text.size(); ++i) {
     size_t n = CharLength(text, i);
     in = ToUtf16LEBytes(text.substr(i, n));
     if (IconvAll(cv, in.data(), in.size(), piece)) out += piece;
-    else out.push_back('?');
+    else out.append(n, '?');
     i += n - 1;
   }
   return out;

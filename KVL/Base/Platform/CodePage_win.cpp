@@ -86,8 +86,7 @@ std::string EncodeCodePage(unsigned codePage, std::u16string_view text) {
   if (n <= 0) {
     // Unknown page: only ASCII survives.
     std::string out;
-    for (char16_t c : text)
-      if (c < 0xDC00 || c > 0xDFFF) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    for (char16_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
     return out;
   }
   std::string out(static_cast<size_t>(n), '\0');
