@@ -16,7 +16,8 @@ unsigned SystemAnsiCodePage();
 // not valid in it (UTF-8 is checked strictly). Single-byte pages decode every byte.
 bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::u16string& out);
 
-// Encodes text; characters the page cannot hold become '?'.
+// Encodes text; characters the page cannot hold become '?', one per UTF-16 code unit
+// (so a character outside the BMP becomes "??"), as Windows does.
 std::string EncodeCodePage(unsigned codePage, std::u16string_view text);
 
 } // namespace KVL::Platform
