@@ -208,6 +208,25 @@ TEST(XMLReader, EncodingsByMarkDeclarationOrDefault) {
   });
 }
 
+TEST(XMLReader, EightBitCodePagesThroughThePlatform) {
+  // "Привет" in windows-1251, KOI8-R and the DOS Cyrillic page.
+  const std::string utf8 = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
+  const std::string tree = "r[a=" + utf8 + "]\"" + utf8 + "\"";
+  auto doc = [](const char* encoding, const std::string& word) {
+    return std::string("<?xml version='1.0' encoding='") + encoding + "'?><r a='" + word + "'>" +
+           word + "</r>";
+  };
+  CheckCases({
+      {"windows-1251", doc("windows-1251", "\xCF\xF0\xE8\xE2\xE5\xF2"), tree, ""},
+      {"name case ignored", doc("Windows-1251", "\xCF\xF0\xE8\xE2\xE5\xF2"), tree, ""},
+      {"KOI8-R", doc("KOI8-R", "\xF0\xD2\xC9\xD7\xC5\xD4"), tree, ""},
+      {"cp866", doc("cp866", "\x8F\xE0\xA8\xA2\xA5\xE2"), tree, ""},
+      {"multi-byte page refused", doc("cp932", "x"), "", "unknown encoding"},
+      {"UTF-8 under another name refused", doc("cp65001", "x"), "", "unknown encoding"},
+      {"no such page", doc("windows-77777", "x"), "", "unknown encoding"},
+  });
+}
+
 TEST(XMLReader, StreamSignatures) {
   // Shorter than a signature: the stream's own read error.
   for (std::string tiny : {std::string(), std::string("<a>"), std::string("SXM")}) {

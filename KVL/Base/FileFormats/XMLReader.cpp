@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "KVL/Base/FileFormats/XML.h"
+#include "KVL/Base/Platform/CodePage.h"
 #include "KVL/Base/Streams.h"
+#include "KVL/Base/SysUtils.h"
 
 static_assert(sizeof(XML_Char) == 1, "the reader expects expat's UTF-8 interface");
 
@@ -51,6 +53,58 @@ std::string QualifiedName(const XML_Char* expatName) {
   return result;
 }
 
+// Code pages whose characters are all one byte: expat takes those as a 256-entry map.
+bool IsSingleBytePage(unsigned cp) {
+  switch (cp) {
+    case 437: case 737: case 775: case 850: case 852: case 855: case 857: case 858:
+    case 860: case 861: case 862: case 863: case 864: case 865: case 866: case 869:
+    case 874: case 1125: case 20866: case 21866:
+      return true;
+    default:
+      return (cp >= 1250 && cp <= 1258) || (cp >= 28591 && cp <= 28605);
+  }
+}
+
+// Windows code page of an 8-bit encoding name expat does not know itself; 0 when none.
+unsigned SingleByteCodePage(std::string_view name) {
+  if (SysUtils::SameTextAscii(name, "koi8-r")) return 20866;
+  if (SysUtils::SameTextAscii(name, "koi8-u")) return 21866;
+  static const struct {
+    const char* prefix;
+    unsigned base;
+  } families[] = {{"windows-", 0}, {"cp", 0}, {"ibm", 0}, {"iso-8859-", 28590}};
+  for (const auto& f : families) {
+    size_t len = std::strlen(f.prefix);
+    if (name.size() <= len || !SysUtils::SameTextAscii(name.substr(0, len), f.prefix)) continue;
+    std::string digits(name.substr(len));
+    int32_t n = 0;
+    if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos ||
+        !SysUtils::TryStrToInt(digits, n))
+      return 0;
+    unsigned cp = f.base + unsigned(n);
+    return IsSingleBytePage(cp) ? cp : 0;
+  }
+  return 0;
+}
+
+// Lets expat read documents declared in an 8-bit code page through the platform's tables.
+int XMLCALL UnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
+  unsigned cp = SingleByteCodePage(name);
+  if (cp == 0) return XML_STATUS_ERROR;
+  for (int b = 0; b < 256; ++b) {
+    std::u16string out;
+    bool ok = Platform::DecodeCodePage(cp, std::string(1, char(b)), out) && out.size() == 1 &&
+              out[0] != u'\xFFFD' && (out[0] < 0xD800 || out[0] > 0xDFFF);
+    info->map[b] = ok ? int(out[0]) : -1;
+  }
+  // An unsupported page decodes nothing; expat itself insists on ASCII staying ASCII.
+  if (info->map[int('<')] != '<') return XML_STATUS_ERROR;
+  info->data = nullptr;
+  info->convert = nullptr;
+  info->release = nullptr;
+  return XML_STATUS_OK;
+}
+
 class TTextLoader {
 public:
   explicit TTextLoader(TKVLXMLNode& root)
@@ -75,6 +129,7 @@ public:
     // content; such references then reach the skipped-entity handler and are refused.
     XML_SetDefaultHandler(p, [](void*, const XML_Char*, int) {});
     XML_SetSkippedEntityHandler(p, &Guard<&TTextLoader::OnSkippedEntity, const XML_Char*, int>);
+    XML_SetUnknownEncodingHandler(p, &UnknownEncoding, nullptr);
     XML_SetExternalEntityRefHandler(
         p, [](XML_Parser, const XML_Char*, const XML_Char*, const XML_Char*, const XML_Char*) {
           return int(XML_STATUS_ERROR);
