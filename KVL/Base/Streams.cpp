@@ -94,23 +94,16 @@ void TKVLStream::WriteInt64(int64_t v) {
 
 std::string TKVLStream::ReadString() {
   uint16_t count = ReadUInt16();
-  std::vector<uint8_t> raw(size_t(count) * 2);
+  std::string raw(size_t(count) * 2, '\0');
   ReadBuffer(raw.data(), raw.size());
-  std::u16string w(count, u'\0');
-  for (size_t i = 0; i < count; ++i) w[i] = static_cast<char16_t>(raw[2 * i] | (raw[2 * i + 1] << 8));
-  return SysUtils::Utf16ToUtf8(w);
+  return SysUtils::Utf16ToUtf8(SysUtils::Utf16FromLEBytes(raw));
 }
 
 void TKVLStream::WriteString(const std::string& utf8) {
   std::u16string w = SysUtils::Utf8ToUtf16(utf8);
   if (w.size() > 0xFFFF) throw EKVLWriteError();
-  std::vector<uint8_t> raw(2 + w.size() * 2);
-  raw[0] = uint8_t(w.size());
-  raw[1] = uint8_t(w.size() >> 8);
-  for (size_t i = 0; i < w.size(); ++i) {
-    raw[2 + 2 * i] = uint8_t(w[i]);
-    raw[3 + 2 * i] = uint8_t(w[i] >> 8);
-  }
+  WriteUInt16(static_cast<uint16_t>(w.size()));
+  std::string raw = SysUtils::Utf16ToLEBytes(w);
   WriteBuffer(raw.data(), raw.size());
 }
 

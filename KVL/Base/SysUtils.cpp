@@ -112,6 +112,22 @@ std::string Utf16ToUtf8(std::u16string_view s) {
   return out;
 }
 
+std::u16string Utf16FromLEBytes(std::string_view b) {
+  std::u16string s(b.size() / 2, u'\0');
+  for (size_t i = 0; i < s.size(); ++i)
+    s[i] = static_cast<char16_t>(static_cast<uint8_t>(b[2 * i]) | (static_cast<uint8_t>(b[2 * i + 1]) << 8));
+  return s;
+}
+
+std::string Utf16ToLEBytes(std::u16string_view s) {
+  std::string b(s.size() * 2, '\0');
+  for (size_t i = 0; i < s.size(); ++i) {
+    b[2 * i] = static_cast<char>(s[i] & 0xFF);
+    b[2 * i + 1] = static_cast<char>(s[i] >> 8);
+  }
+  return b;
+}
+
 bool IsValidUtf8(std::string_view s) {
   size_t i = 0;
   while (i < s.size())

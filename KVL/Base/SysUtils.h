@@ -55,6 +55,9 @@ std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // UTF-8 <-> UTF-16. Invalid input sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view s);
 std::string Utf16ToUtf8(std::u16string_view s);
+// UTF-16 text from and to its little-endian bytes (an odd last byte is ignored).
+std::u16string Utf16FromLEBytes(std::string_view bytes);
+std::string Utf16ToLEBytes(std::u16string_view s);
 // Strict check: true when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view s);
 

@@ -133,22 +133,6 @@ bool IconvAll(TIconv& cv, const char* in, size_t inLen, std::string& out) {
   }
 }
 
-std::u16string FromUtf16LEBytes(std::string_view b) {
-  std::u16string s(b.size() / 2, u'\0');
-  for (size_t i = 0; i < s.size(); ++i)
-    s[i] = static_cast<char16_t>(static_cast<uint8_t>(b[2 * i]) | (static_cast<uint8_t>(b[2 * i + 1]) << 8));
-  return s;
-}
-
-std::string ToUtf16LEBytes(std::u16string_view s) {
-  std::string b(s.size() * 2, '\0');
-  for (size_t i = 0; i < s.size(); ++i) {
-    b[2 * i] = static_cast<char>(s[i] & 0xFF);
-    b[2 * i + 1] = static_cast<char>(s[i] >> 8);
-  }
-  return b;
-}
-
 // A single-byte page as a pair of tables, built once from iconv byte by byte so that
 // undefined bytes can take the Windows meaning and stateful converters cannot combine.
 struct TSingleBytePage {
@@ -169,7 +153,7 @@ const TSingleBytePage* SingleBytePage(unsigned cp) {
   for (int b = 0; b < 256; ++b) {
     char c = static_cast<char>(b);
     std::u16string w;
-    if (IconvAll(cv, &c, 1, out)) w = FromUtf16LEBytes(out);
+    if (IconvAll(cv, &c, 1, out)) w = SysUtils::Utf16FromLEBytes(out);
     page->toUnicode[b] = w.size() == 1 ? w[0] : WindowsUndefinedByte(cp, static_cast<uint8_t>(b));
   }
   // Where two bytes share a character, the lower byte is the one written back.
@@ -196,10 +180,10 @@ bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::u16string& o
       out = SysUtils::Utf8ToUtf16(bytes);
       return true;
     case kUtf16LE:
-      out = FromUtf16LEBytes(bytes);
+      out = SysUtils::Utf16FromLEBytes(bytes);
       return true;
     case kUtf16BE: {
-      std::u16string s = FromUtf16LEBytes(bytes);
+      std::u16string s = SysUtils::Utf16FromLEBytes(bytes);
       for (char16_t& c : s) c = static_cast<char16_t>((c >> 8) | (c << 8));
       out = std::move(s);
       return true;
@@ -221,7 +205,7 @@ bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::u16string& o
   if (!cv.IsOpen()) return false;
   std::string raw;
   if (!IconvAll(cv, bytes.data(), bytes.size(), raw)) return false;
-  out = FromUtf16LEBytes(raw);
+  out = SysUtils::Utf16FromLEBytes(raw);
   return true;
 }
 
@@ -231,9 +215,9 @@ std::string EncodeCodePage(unsigned codePage, std::u16string_view text) {
     case kUtf8:
       return SysUtils::Utf16ToUtf8(text);
     case kUtf16LE:
-      return ToUtf16LEBytes(text);
+      return SysUtils::Utf16ToLEBytes(text);
     case kUtf16BE: {
-      std::string b = ToUtf16LEBytes(text);
+      std::string b = SysUtils::Utf16ToLEBytes(text);
       for (size_t i = 0; i + 1 < b.size(); i += 2) std::swap(b[i], b[i + 1]);
       return b;
     }
@@ -257,7 +241,7 @@ std::string EncodeCodePage(unsigned codePage, std::u16string_view text) {
     for (char16_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
     return out;
   }
-  std::string in = ToUtf16LEBytes(text);
+  std::string in = SysUtils::Utf16ToLEBytes(text);
   if (IconvAll(cv, in.data(), in.size(), out)) return out;
   // Something the page lacks: go character by character so that only that one becomes
   // '?' (one per UTF-16 unit, as Windows writes it).
@@ -265,7 +249,7 @@ std::string EncodeCodePage(unsigned codePage, std::u16string_view text) {
   std::string piece;
   for (size_t i = 0; i < text.size(); ++i) {
     size_t n = CharLength(text, i);
-    in = ToUtf16LEBytes(text.substr(i, n));
+    in = SysUtils::Utf16ToLEBytes(text.substr(i, n));
     if (IconvAll(cv, in.data(), in.size(), piece)) out += piece;
     else out.append(n, '?');
     i += n - 1;

@@ -1,6 +1,8 @@
 // Win32 code pages through MultiByteToWideChar and WideCharToMultiByte.
 #include "KVL/Base/Platform/CodePage.h"
 
+#include "KVL/Base/SysUtils.h"
+
 #include <windows.h>
 
 namespace KVL::Platform {
@@ -16,22 +18,6 @@ bool TakesNoFlags(unsigned cp) {
          (cp >= 57002 && cp <= 57011) || cp == 65000;
 }
 
-std::u16string FromUtf16LEBytes(std::string_view b) {
-  std::u16string s(b.size() / 2, u'\0');
-  for (size_t i = 0; i < s.size(); ++i)
-    s[i] = static_cast<char16_t>(static_cast<uint8_t>(b[2 * i]) | (static_cast<uint8_t>(b[2 * i + 1]) << 8));
-  return s;
-}
-
-std::string ToUtf16LEBytes(std::u16string_view s) {
-  std::string b(s.size() * 2, '\0');
-  for (size_t i = 0; i < s.size(); ++i) {
-    b[2 * i] = static_cast<char>(s[i] & 0xFF);
-    b[2 * i + 1] = static_cast<char>(s[i] >> 8);
-  }
-  return b;
-}
-
 } // namespace
 
 unsigned SystemAnsiCodePage() { return GetACP(); }
@@ -39,7 +25,7 @@ unsigned SystemAnsiCodePage() { return GetACP(); }
 bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::u16string& out) {
   unsigned cp = codePage == 0 ? SystemAnsiCodePage() : codePage;
   if (cp == kUtf16LE || cp == kUtf16BE) {
-    std::u16string s = FromUtf16LEBytes(bytes);
+    std::u16string s = SysUtils::Utf16FromLEBytes(bytes);
     if (cp == kUtf16BE)
       for (char16_t& c : s) c = static_cast<char16_t>((c >> 8) | (c << 8));
     out = std::move(s);
@@ -67,7 +53,7 @@ bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::u16string& o
 std::string EncodeCodePage(unsigned codePage, std::u16string_view text) {
   unsigned cp = codePage == 0 ? SystemAnsiCodePage() : codePage;
   if (cp == kUtf16LE || cp == kUtf16BE) {
-    std::string b = ToUtf16LEBytes(text);
+    std::string b = SysUtils::Utf16ToLEBytes(text);
     if (cp == kUtf16BE)
       for (size_t i = 0; i + 1 < b.size(); i += 2) std::swap(b[i], b[i + 1]);
     return b;

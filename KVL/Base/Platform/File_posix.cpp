@@ -12,21 +12,6 @@
 
 namespace KVL::Platform {
 
-TPlatformFile::~TPlatformFile() { Close(); }
-
-TPlatformFile::TPlatformFile(TPlatformFile&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = kInvalid;
-}
-
-TPlatformFile& TPlatformFile::operator=(TPlatformFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
-
 bool TPlatformFile::TryOpen(const std::string& path, TFileOpenMode mode) {
   Close();
   int flags = O_CLOEXEC;
@@ -47,16 +32,6 @@ bool TPlatformFile::TryOpen(const std::string& path, TFileOpenMode mode) {
   }
   handle_ = fd;
   return true;
-}
-
-TPlatformFile TPlatformFile::Open(const std::string& path, TFileOpenMode mode) {
-  TPlatformFile f;
-  if (!f.TryOpen(path, mode)) {
-    const char* verb = mode == TFileOpenMode::fomCreate ? "create" : "open";
-    throw SysUtils::EKVLFileOpenError(
-        SysUtils::Format("Cannot %s file \"%s\". %s", verb, path.c_str(), LastSystemErrorText().c_str()));
-  }
-  return f;
 }
 
 size_t TPlatformFile::Read(void* buffer, size_t count) {

@@ -17,21 +17,6 @@ std::wstring Wide(const std::string& s) {
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 } // namespace
 
-TPlatformFile::~TPlatformFile() { Close(); }
-
-TPlatformFile::TPlatformFile(TPlatformFile&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = kInvalid;
-}
-
-TPlatformFile& TPlatformFile::operator=(TPlatformFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
-
 bool TPlatformFile::TryOpen(const std::string& path, TFileOpenMode mode) {
   Close();
   DWORD access = mode == TFileOpenMode::fomRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
@@ -42,16 +27,6 @@ bool TPlatformFile::TryOpen(const std::string& path, TFileOpenMode mode) {
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<intptr_t>(h);
   return true;
-}
-
-TPlatformFile TPlatformFile::Open(const std::string& path, TFileOpenMode mode) {
-  TPlatformFile f;
-  if (!f.TryOpen(path, mode)) {
-    const char* verb = mode == TFileOpenMode::fomCreate ? "create" : "open";
-    throw SysUtils::EKVLFileOpenError(
-        SysUtils::Format("Cannot %s file \"%s\". %s", verb, path.c_str(), LastSystemErrorText().c_str()));
-  }
-  return f;
 }
 
 size_t TPlatformFile::Read(void* buffer, size_t count) {
