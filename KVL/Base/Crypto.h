@@ -18,9 +18,10 @@ public:
   void Crypt(void* buffer, size_t size);
 
 private:
-  uint8_t state_[256];
-  uint8_t i_ = 0;
-  uint8_t j_ = 0;
+  // 32-bit cells: byte-sized ones cost a partial-register merge on every swap.
+  uint32_t state_[256];
+  uint32_t i_ = 0;
+  uint32_t j_ = 0;
 };
 
 } // namespace KVL::Crypto
