@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -118,16 +119,10 @@ int main(int argc, char** argv) {
                              (static_cast<uint8_t>(package[10]) << 16) |
                              (uint32_t(static_cast<uint8_t>(package[11])) << 24);
 
-  // Reading the package: decipher, decode, checksum, table.
-  const double tRead = Seconds(
-      [&] {
-        TKVLReadOnlyMemoryStream src(package.data(), package.size());
-        TSetupPackageReader reader(src);
-        if (reader.FileTable().Count() != kPayload / kMiB) std::abort();
-      },
-      3);
-
-  // liblzma alone on the same data: deciphered beforehand, whole buffers, no checks.
+  // Reading the package (decipher, decode, checksum, table) against liblzma alone on
+  // the same data: deciphered beforehand, whole buffers, no checks, but like the
+  // reader it allocates its output each time. The two alternate so that both see the
+  // same share of a busy machine.
   std::string body = package.substr(12);
   {
     const auto k = static_cast<uint32_t>(kSetupPackageKey);
@@ -136,26 +131,37 @@ int main(int argc, char** argv) {
     rc4.Crypt(body.data(), body.size());
   }
   std::vector<uint8_t> out(plainSize);
-  const double tRaw = Seconds(
-      [&] {
-        lzma_options_lzma opt{};
-        opt.lc = 3;
-        opt.lp = 0;
-        opt.pb = 2;
-        opt.dict_size = 4u << 20;
-        opt.ext_size_low = plainSize;
-        lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
-        lzma_stream z = LZMA_STREAM_INIT;
-        if (lzma_raw_decoder(&z, filters) != LZMA_OK) std::abort();
-        z.next_in = reinterpret_cast<const uint8_t*>(body.data()) + 5;
-        z.avail_in = body.size() - 5;
-        z.next_out = out.data();
-        z.avail_out = out.size();
-        lzma_ret r = lzma_code(&z, LZMA_FINISH);
-        lzma_end(&z);
-        if (r != LZMA_STREAM_END || z.avail_out != 0) std::abort();
-      },
-      3);
+  auto readPackage = [&] {
+    TKVLReadOnlyMemoryStream src(package.data(), package.size());
+    TSetupPackageReader reader(src);
+    if (reader.FileTable().Count() != kPayload / kMiB) std::abort();
+  };
+  auto rawDecode = [&] {
+    auto buffer = std::make_unique_for_overwrite<uint8_t[]>(plainSize);
+    lzma_options_lzma opt{};
+    opt.lc = 3;
+    opt.lp = 0;
+    opt.pb = 2;
+    opt.dict_size = 4u << 20;
+    opt.ext_size_low = plainSize;
+    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
+    lzma_stream z = LZMA_STREAM_INIT;
+    if (lzma_raw_decoder(&z, filters) != LZMA_OK) std::abort();
+    z.next_in = reinterpret_cast<const uint8_t*>(body.data()) + 5;
+    z.avail_in = body.size() - 5;
+    z.next_out = buffer.get();
+    z.avail_out = plainSize;
+    lzma_ret r = lzma_code(&z, LZMA_FINISH);
+    lzma_end(&z);
+    if (r != LZMA_STREAM_END || z.avail_out != 0) std::abort();
+    return buffer;
+  };
+  double tRead = 1e30, tRaw = 1e30;
+  for (int rep = 0; rep < 5; ++rep) {
+    tRead = std::min(tRead, Seconds(readPackage, 1));
+    tRaw = std::min(tRaw, Seconds([&] { rawDecode(); }, 1));  // freeing counts, as for the reader
+  }
+  std::memcpy(out.data(), rawDecode().get(), plainSize);
   if (std::memcmp(out.data(), plainBodies.data(), plainBodies.size()) != 0) std::abort();
 
   uint32_t sink = 0;

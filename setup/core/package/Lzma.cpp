@@ -166,7 +166,9 @@ int LzmaDecode(KVL::Streams::TKVLStream& source, uint64_t outSize, uint64_t maxD
   lzma_ret r = lzma_raw_decoder(&z.strm, filters);
   if (r != LZMA_OK) RaiseLzmaError(DecoderCode(r));
 
-  std::vector<uint8_t> out(kLzmaBlockSize);
+  // Output goes out in larger pieces than input comes in: with 64 KiB the decoder is
+  // stopped and resumed so often that reading falls a tenth behind liblzma alone.
+  std::vector<uint8_t> out(kLzmaOutputBlockSize);
   for (;;) {
     if (inPos == inEnd && !eof) fill();
     z.strm.next_in = in.data() + inPos;

@@ -44,8 +44,10 @@ struct TLzmaEncoderSettings {
 // Levels outside 0-9 raise "LZMA Error (5)".
 TLzmaEncoderSettings LzmaSettingsForLevel(int level);
 
-// Input and output move in blocks of this size.
+// Input is read, and the encoder's output written, in blocks of this size.
 inline constexpr size_t kLzmaBlockSize = 64 * 1024;
+// The decoder hands its output on in blocks of this size.
+inline constexpr size_t kLzmaOutputBlockSize = 1024 * 1024;
 
 // Compresses everything from source's position to its end into target: the 5
 // properties bytes, then raw LZMA data without end marker. Each buffer is enciphered
