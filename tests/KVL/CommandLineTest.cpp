@@ -93,6 +93,9 @@ TEST(CommandLineParams, RebuiltArgumentsParseBack) {
 TEST(CommandLineParams, ProcessLineStartsWithThisProgram) {
   std::string line = KVL::Platform::ProcessCommandLine();
   EXPECT_NE(line.find("ondu_tests"), std::string::npos) << line;
+  std::vector<std::string> args = KVL::Platform::ProcessArguments();
+  ASSERT_FALSE(args.empty());
+  EXPECT_NE(args[0].find("ondu_tests"), std::string::npos) << args[0];
 }
 
 TEST(Tokenizer, KindsAndSkipping) {

@@ -3,9 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "KVL/Base/Platform/CommandLine.h"
 #include "tools/pack/PackTool.h"
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+int main() {
+  // The platform's UTF-8 arguments: Windows' narrow argv would lose non-ANSI file names.
+  std::vector<std::string> args = KVL::Platform::ProcessArguments();
+  if (!args.empty()) args.erase(args.begin());
   return PackTool::RunPackTool(args, std::cout, std::cerr);
 }

@@ -6,7 +6,7 @@
 
 namespace KVL::Platform {
 
-std::string ProcessCommandLine() {
+std::vector<std::string> ProcessArguments() {
   // /proc/self/cmdline holds argv as NUL-terminated strings, independent of main().
   std::ifstream in("/proc/self/cmdline", std::ios::binary);
   std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -18,7 +18,9 @@ std::string ProcessCommandLine() {
     args.push_back(raw.substr(start, end - start));
     start = end + 1;
   }
-  return JoinArguments(args);
+  return args;
 }
+
+std::string ProcessCommandLine() { return JoinArguments(ProcessArguments()); }
 
 } // namespace KVL::Platform
