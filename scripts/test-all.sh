@@ -14,8 +14,9 @@ native=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$na
 bash "$ONDU_ROOT/scripts/test-windows.sh"
 win_log=${ONDU_WIN_BUILD:-$ONDU_ROOT/build-win}/wine-tests.log
 windows=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$win_log" | tail -1)
+skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/\1/p' "$win_log" | tail -1)
 
 bash "$ONDU_ROOT/scripts/fuzz.sh" "${ONDU_FUZZ_SECONDS:-15}"
 
 printf '\nnative: %s tests, windows under wine: %s tests\n' "${native:-0}" "${windows:-0}"
-echo "tests: $(( ${native:-0} + ${windows:-0} )) passed, 0 failed"
+echo "tests: $(( ${native:-0} + ${windows:-0} )) passed, 0 failed, ${skipped:-0} skipped"
