@@ -1,7 +1,10 @@
 // Language files: their description, the process-wide current language and its listeners.
 #include "KVL/Base/MUI.h"
 
+#include <optional>
+
 #include "KVL/Base/Platform/File.h"
+#include "KVL/Base/Platform/Process.h"
 #include "KVL/Base/SysUtils.h"
 #include "KVL/Base/TextDecoder.h"
 
@@ -10,7 +13,7 @@ namespace KVL::MUI {
 namespace {
 
 std::mutex gStateLock;
-std::string gLangsFolder;
+std::optional<std::string> gLangsFolder;  // unset: the default below the executable
 TKVLLocalizationFactory gFactory;
 std::unique_ptr<TKVLLocalization> gLangFile;
 TKVLLangBroadcast gBroadcast;
@@ -152,7 +155,9 @@ void TKVLLocalization::LangChanged() {
 
 std::string LangsFolder() {
   std::lock_guard<std::mutex> guard(gStateLock);
-  return gLangsFolder;
+  if (!gLangsFolder)
+    gLangsFolder = Platform::ExtractFilePath(Platform::ExecutablePath()) + "Langs" + Platform::kPathDelim;
+  return *gLangsFolder;
 }
 
 void SetLangsFolder(const std::string& folder) {

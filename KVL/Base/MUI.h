@@ -117,8 +117,8 @@ private:
   bool streamLoaded_ = false;
 };
 
-// The folder language files are found in, with a trailing separator. The start-up code
-// sets it to the executable's folder + "Langs"; until then it is empty (current folder).
+// The folder language files are found in, with a trailing separator: by default the
+// executable's folder + "Langs".
 std::string LangsFolder();
 void SetLangsFolder(const std::string& folder);
 

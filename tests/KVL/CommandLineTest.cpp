@@ -3,6 +3,8 @@
 
 #include "KVL/Base/Parsers.h"
 #include "KVL/Base/Platform/CommandLine.h"
+#include "KVL/Base/Platform/File.h"
+#include "KVL/Base/Platform/Process.h"
 #include "KVL/Base/Utils/CommandLine.h"
 
 using namespace KVL::Utils::CommandLine;
@@ -96,6 +98,9 @@ TEST(CommandLineParams, ProcessLineStartsWithThisProgram) {
   std::vector<std::string> args = KVL::Platform::ProcessArguments();
   ASSERT_FALSE(args.empty());
   EXPECT_NE(args[0].find("ondu_tests"), std::string::npos) << args[0];
+  std::string exe = KVL::Platform::ExecutablePath();
+  EXPECT_NE(exe.find("ondu_tests"), std::string::npos) << exe;
+  EXPECT_TRUE(KVL::Platform::FileExists(exe));
 }
 
 TEST(Tokenizer, KindsAndSkipping) {
