@@ -25,7 +25,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$work"
   seeds="$ONDU_ROOT/fuzz/corpus/$t"
   [ -d "$seeds" ] || seeds=""
-  "$build/fuzz/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 -print_final_stats=0 \
+  "$build/fuzz/$t" -max_total_time="$seconds" -malloc_limit_mb=512 -rss_limit_mb=2048 -timeout=20 -print_final_stats=0 \
     "$work" $seeds 2>&1 | tail -n 3
 done
 log "fuzzing: ${#targets[@]} targets ran without a finding"
