@@ -1,6 +1,7 @@
 // Base exceptions and string helpers of the component library.
 #include "KVL/Base/SysUtils.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -164,6 +165,48 @@ bool SameText(std::string_view a, std::string_view b) {
   if (ascii) return SameTextAscii(a, b);
   std::u16string wa = Utf8ToUtf16(a), wb = Utf8ToUtf16(b);
   return wa.size() == wb.size() && UpperCase(wa) == UpperCase(wb);
+}
+
+int NaturalCompareText(std::string_view a, std::string_view b) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (digit(a[i]) && digit(b[j])) {
+      size_t ei = i, ej = j;
+      while (ei < a.size() && digit(a[ei])) ++ei;
+      while (ej < b.size() && digit(b[ej])) ++ej;
+      // Compare values without converting: skip leading zeros, then length, then digits.
+      size_t zi = i, zj = j;
+      while (zi + 1 < ei && a[zi] == '0') ++zi;
+      while (zj + 1 < ej && b[zj] == '0') ++zj;
+      if (ei - zi != ej - zj) return ei - zi < ej - zj ? -1 : 1;
+      int c = a.substr(zi, ei - zi).compare(b.substr(zj, ej - zj));
+      if (c != 0) return c < 0 ? -1 : 1;
+      i = ei;
+      j = ej;
+      continue;
+    }
+    size_t ei = i, ej = j;
+    while (ei < a.size() && !digit(a[ei])) ++ei;
+    while (ej < b.size() && !digit(b[ej])) ++ej;
+    std::u16string ta = UpperCase(Utf8ToUtf16(a.substr(i, ei - i)));
+    std::u16string tb = UpperCase(Utf8ToUtf16(b.substr(j, ej - j)));
+    if (ta != tb) {
+      // Only the common prefix decides; a shorter run that is a prefix sorts first.
+      size_t n = std::min(ta.size(), tb.size());
+      for (size_t k = 0; k < n; ++k)
+        if (ta[k] != tb[k]) return ta[k] < tb[k] ? -1 : 1;
+      if (ta.size() != tb.size()) {
+        // "a" vs "ab1": the shorter run is followed by a digit or the end.
+        return ta.size() < tb.size() ? -1 : 1;
+      }
+    }
+    i = ei;
+    j = ej;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
 }
 
 bool TryStrToInt(std::string_view s, int32_t& value) {

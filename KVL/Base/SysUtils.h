@@ -73,6 +73,10 @@ bool SameText(std::string_view a, std::string_view b);
 std::u16string UpperCase(std::u16string_view s);
 std::string UpperCase(std::string_view s);
 
+// Natural order: runs of digits compare by numeric value, other text ignoring case
+// ("Lang9" < "Lang10"). Negative, zero or positive like strcmp.
+int NaturalCompareText(std::string_view a, std::string_view b);
+
 // Signed 32-bit integer parse: leading blanks, an optional sign, then decimal digits
 // or $/0x and hex digits; false for anything else (trailing text, overflow).
 bool TryStrToInt(std::string_view s, int32_t& value);
