@@ -144,6 +144,13 @@ std::string TempDirectory() {
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& target) {
+  // Windows refuses a read-only or hidden target; wine replaces it. Check so both agree.
+  DWORD a = GetFileAttributesW(Wide(target).c_str());
+  if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) &&
+      (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN))) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   return CopyFileW(Wide(source).c_str(), Wide(target).c_str(), FALSE) != 0;
 }
 
