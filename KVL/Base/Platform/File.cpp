@@ -30,4 +30,13 @@ TPlatformFile TPlatformFile::Open(const std::string& path, TFileOpenMode mode) {
   return f;
 }
 
+EKVLOSError::EKVLOSError(int code, const std::string& additional)
+    : SysUtils::EKVLError(SysUtils::Format("System Error.  Code: %d.\r\n%s%s", code, SystemErrorText(code).c_str(),
+                                           additional.c_str())),
+      code_(code) {}
+
+void RaiseLastOSError(const std::string& additional) { throw EKVLOSError(LastSystemErrorCode(), additional); }
+
+std::string LastSystemErrorText() { return SystemErrorText(LastSystemErrorCode()); }
+
 } // namespace KVL::Platform

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "KVL/Base/SysUtils.h"
 
@@ -15,6 +16,21 @@ std::wstring Wide(const std::string& s) {
   return std::wstring(w.begin(), w.end());
 }
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+std::string Narrow(const wchar_t* p, size_t n) {
+  return SysUtils::Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(p), n));
+}
+// Calls a Win32 function that fills a buffer and answers the length it needs when too small.
+template <typename F>
+std::string BufferCall(F call) {
+  std::vector<wchar_t> buf(MAX_PATH + 1);
+  for (;;) {
+    DWORD n = call(buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return std::string();
+    if (n < buf.size()) return Narrow(buf.data(), n);
+    buf.resize(n + 1);
+  }
+}
+constexpr DWORD kKnownAttributes = faReadOnly | faHidden | faSystem | faDirectory | faArchive;
 } // namespace
 
 bool TPlatformFile::TryOpen(const std::string& path, TFileOpenMode mode) {
@@ -79,11 +95,12 @@ void TPlatformFile::Close() {
   }
 }
 
-std::string LastSystemErrorText() {
-  DWORD code = GetLastError();
+int LastSystemErrorCode() { return static_cast<int>(GetLastError()); }
+
+std::string SystemErrorText(int code) {
   wchar_t* buf = nullptr;
   DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
+                           nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
   std::u16string w;
   if (n && buf) w.assign(reinterpret_cast<char16_t*>(buf), n);
   if (buf) LocalFree(buf);
@@ -125,5 +142,119 @@ std::string TempDirectory() {
   if (dir.empty() || dir.back() != '\\') dir += '\\';
   return dir;
 }
+
+bool CopyFileReplacing(const std::string& source, const std::string& target) {
+  // Windows refuses a read-only or hidden target; wine replaces it. Check so both agree.
+  DWORD a = GetFileAttributesW(Wide(target).c_str());
+  if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) &&
+      (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN))) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  return CopyFileW(Wide(source).c_str(), Wide(target).c_str(), FALSE) != 0;
+}
+
+bool RenameFile(const std::string& oldName, const std::string& newName) {
+  return MoveFileExW(Wide(oldName).c_str(), Wide(newName).c_str(), MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+bool RemoveEmptyDirectory(const std::string& path) { return RemoveDirectoryW(Wide(path).c_str()) != 0; }
+
+std::optional<TFileInfo> QueryFileInfo(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  TFileInfo info;
+  info.Attributes = data.dwFileAttributes & kKnownAttributes;
+  if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    info.Size = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  info.LastWriteTime = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                            data.ftLastWriteTime.dwLowDateTime);
+  return info;
+}
+
+bool SetFileAttr(const std::string& path, uint32_t attributes) {
+  DWORD a = attributes & kKnownAttributes & ~static_cast<DWORD>(faDirectory);
+  return SetFileAttributesW(Wide(path).c_str(), a ? a : FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+bool SetLastWriteTime(const std::string& path, int64_t time) {
+  HANDLE h = CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(time));
+  ft.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(time) >> 32);
+  bool ok = SetFileTime(h, nullptr, nullptr, &ft) != 0;
+  DWORD error = GetLastError();
+  CloseHandle(h);
+  SetLastError(error);
+  return ok;
+}
+
+std::string ExpandFileName(const std::string& path) {
+  if (path.empty()) return std::string();
+  std::wstring w = Wide(path);
+  return BufferCall([&](wchar_t* buf, DWORD size) { return GetFullPathNameW(w.c_str(), size, buf, nullptr); });
+}
+
+std::string GetLongPath(const std::string& path) {
+  std::wstring w = Wide(path);
+  std::string longPath = BufferCall([&](wchar_t* buf, DWORD size) { return GetLongPathNameW(w.c_str(), buf, size); });
+  return longPath.empty() ? path : longPath;
+}
+
+std::string CreateTempFile(const std::string& folder, const std::string& prefix) {
+  wchar_t buf[MAX_PATH + 1];
+  if (!GetTempFileNameW(Wide(folder).c_str(), Wide(prefix).c_str(), 0, buf)) return std::string();
+  return Narrow(buf, wcslen(buf));
+}
+
+bool ScheduleDeleteAtRestart(const std::string& path) {
+  return MoveFileExW(Wide(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
+std::vector<std::string> PendingDeletions() {
+  // The session manager keeps pairs of names (source, target); an empty target means delete.
+  std::vector<std::string> paths;
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
+                    &key) != ERROR_SUCCESS)
+    return paths;
+  DWORD type = 0, size = 0;
+  std::vector<wchar_t> data;
+  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+      type == REG_MULTI_SZ) {
+    data.resize(size / sizeof(wchar_t) + 2, L'\0');
+    if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
+                         &size) != ERROR_SUCCESS)
+      data.clear();
+  }
+  RegCloseKey(key);
+  std::vector<std::wstring> strings;
+  for (size_t i = 0; i < data.size();) {
+    size_t len = wcslen(data.data() + i);
+    if (i + len >= data.size()) break;
+    strings.emplace_back(data.data() + i, len);
+    i += len + 1;
+  }
+  // The list ends with an empty string; pairs come before it.
+  while (!strings.empty() && strings.size() % 2 != 0) strings.pop_back();
+  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+    if (!strings[i + 1].empty() || strings[i].empty()) continue;
+    std::wstring source = strings[i];
+    if (source.rfind(L"\\?" L"?\\", 0) == 0) source.erase(0, 4);  // the NT prefix "\??\"
+    paths.push_back(Narrow(source.data(), source.size()));
+  }
+  return paths;
+}
+
+std::string GetCurrentDir() {
+  std::string dir = BufferCall([](wchar_t* buf, DWORD size) { return GetCurrentDirectoryW(size, buf); });
+  if (!dir.empty() && dir.back() != '\\') dir += '\\';
+  return dir;
+}
+
+bool SetCurrentDir(const std::string& path) { return SetCurrentDirectoryW(Wide(path).c_str()) != 0; }
 
 } // namespace KVL::Platform
