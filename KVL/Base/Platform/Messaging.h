@@ -84,8 +84,8 @@ uint32_t RegisterMessage(const std::string& name);
 inline constexpr int kWaitTimeout = -1;
 
 // Waits until one of handles is signalled or timeoutMs has passed, while the calling thread
-// keeps serving: messages sent to its windows, and on the main thread the Synchronize
-// requests and its watches (on Windows also posted messages). Returns the index of a
+// keeps serving: messages sent to its windows, its watches, on the main thread the
+// Synchronize requests, and on Windows its posted messages too. Returns the index of a
 // signalled handle (the lowest), or kWaitTimeout. At most 60 handles.
 int WaitForAny(std::span<const TWaitHandle> handles, int64_t timeoutMs = kInfinite);
 // One handle: true when signalled, false on timeout.

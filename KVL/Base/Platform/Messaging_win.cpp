@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <exception>
 #include <vector>
 
@@ -204,7 +206,7 @@ intptr_t SendMessageTo(intptr_t handle, uint32_t msg, uintptr_t wParam, intptr_t
   const TMessageWindow* own = pid == GetCurrentProcessId() && IsHandlerMessage(msg) ? OwnWindow(hwnd) : nullptr;
   if (!own) return SendMessageW(hwnd, msg, wParam, lParam);
   if (tid == GetCurrentThreadId()) return own->Dispatch(msg, wParam, lParam);
-  TEnvelope env{msg, wParam, lParam};
+  TEnvelope env{msg, wParam, lParam, 0, nullptr};
   SendMessageW(hwnd, InvokeMessage(), Cookie(), reinterpret_cast<LPARAM>(&env));
   if (env.Error) std::rethrow_exception(env.Error);
   return env.Result;
