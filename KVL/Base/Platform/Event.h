@@ -13,6 +13,7 @@ inline constexpr int64_t kInfinite = -1;
 
 // Manual-reset event: once set it stays signalled, for every waiter, until reset.
 // Windows: an event object; POSIX: an eventfd. Set, Reset and waits may run on any thread.
+// What a thread wrote before Set is visible to a thread whose wait saw the event set.
 class TPlatformEvent {
 public:
   explicit TPlatformEvent(bool initiallySet = false);

@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "KVL/Base/Platform/File.h"
+#include "KVL/Base/Platform/MessagingDetail.h"
 #include "KVL/Base/SysUtils.h"
 
 namespace KVL::Platform {
@@ -23,6 +24,7 @@ TPlatformEvent::~TPlatformEvent() { close(static_cast<int>(handle_)); }
 
 void TPlatformEvent::Set() {
   // Only ever 0 or 1 in the counter, so repeated Sets cannot overflow it.
+  Detail::AnnotateSignal(handle_);
   if (IsSet()) return;
   uint64_t one = 1;
   while (write(static_cast<int>(handle_), &one, sizeof one) < 0 && errno == EINTR) {
@@ -48,7 +50,10 @@ bool TPlatformEvent::Wait(int64_t timeoutMs) const {
     }
     pollfd p{static_cast<int>(handle_), POLLIN, 0};
     int n = poll(&p, 1, wait);
-    if (n > 0) return true;
+    if (n > 0) {
+      Detail::AnnotateWaitSeen(handle_);
+      return true;
+    }
     if (n == 0) return false;
     if (errno != EINTR) throw SysUtils::EKVLError("Event wait failed: " + LastSystemErrorText());
   }

@@ -65,6 +65,14 @@ namespace Detail {
 
 std::thread::id MainThreadId() { return gMainThreadId; }
 
+#ifdef KVL_TSAN
+char* SignalSyncObject(TWaitHandle handle) {
+  // One address per descriptor number; sharing one between two numbers only adds order.
+  static char objects[4096];
+  return &objects[static_cast<uintptr_t>(handle) % sizeof objects];
+}
+#endif
+
 void ServeSynchronizeQueue() {
   // One at a time: a request may itself wait and so serve the queue again.
   for (;;) {

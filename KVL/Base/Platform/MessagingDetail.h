@@ -32,4 +32,25 @@ std::vector<TWatchEntry>& ThreadWatches();
 // watches, their own included).
 void RunWatch(uint64_t id);
 
+// ThreadSanitizer cannot see that a descriptor's readiness reported by poll() orders memory
+// the way the kernel does; these tell it that a signal (eventfd write) happens before a wait
+// that sees it. No-ops in other builds.
+#if defined(__SANITIZE_THREAD__)
+#define KVL_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KVL_TSAN 1
+#endif
+#endif
+#ifdef KVL_TSAN
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+char* SignalSyncObject(TWaitHandle handle);
+inline void AnnotateSignal(TWaitHandle handle) { __tsan_release(SignalSyncObject(handle)); }
+inline void AnnotateWaitSeen(TWaitHandle handle) { __tsan_acquire(SignalSyncObject(handle)); }
+#else
+inline void AnnotateSignal(TWaitHandle) {}
+inline void AnnotateWaitSeen(TWaitHandle) {}
+#endif
+
 } // namespace KVL::Platform::Detail

@@ -177,10 +177,16 @@ int DispatchWait(std::span<const TWaitHandle> handles, int64_t timeoutMs, bool u
     for (size_t i = 0; i < handles.size(); ++i) {
       short r = fds[1 + i].revents;
       if (r & POLLNVAL) throw EKVLInvalidOperation("Invalid wait handle");
-      if (r) return static_cast<int>(i);
+      if (r) {
+        Detail::AnnotateWaitSeen(handles[i]);
+        return static_cast<int>(i);
+      }
     }
     for (size_t i = 0; i < watchIds.size(); ++i) {
-      if (fds[1 + handles.size() + i].revents) Detail::RunWatch(watchIds[i]);
+      if (fds[1 + handles.size() + i].revents) {
+        Detail::AnnotateWaitSeen(fds[1 + handles.size() + i].fd);
+        Detail::RunWatch(watchIds[i]);
+      }
     }
     if (untilQuit && d->Quit) {
       d->Quit = false;
