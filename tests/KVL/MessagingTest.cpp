@@ -138,7 +138,7 @@ TEST(MessagingWindow, StaleHandlesAndSystemMessagesDoNotReachHandler) {
     stale = window.Handle();
     EXPECT_NE(stale, 0);
     EXPECT_EQ(SendMessageTo(stale, kWmUser + 5, 0, 0), 1);
-    SendMessageTo(stale, 16, 0, 0);  // WM_CLOSE: the system's, default-processed
+    SendMessageTo(stale, 0, 0, 0);  // WM_NULL: the system's, default-processed
     EXPECT_EQ(calls, 1);
   }
   EXPECT_EQ(SendMessageTo(stale, kWmUser, 0, 0), 0);
