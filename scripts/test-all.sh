@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The whole test suite: native Linux tests, the Windows x64 leg under wine, and a short
+# The whole test suite: native Linux tests, the threaded tests under ThreadSanitizer, the
+# Windows x64 leg under wine, and a short
 # fuzzing smoke of every libFuzzer target. Installs what it needs.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -10,6 +11,8 @@ log "native tests"
 native_log=$(mktemp)
 (cd "${ONDU_BUILD:-$ONDU_ROOT/build}" && ctest --output-on-failure -j"$JOBS" --timeout 600) | tee "$native_log"
 native=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$native_log" | tail -1)
+
+bash "$ONDU_ROOT/scripts/test-tsan.sh"
 
 bash "$ONDU_ROOT/scripts/test-windows.sh"
 win_log=${ONDU_WIN_BUILD:-$ONDU_ROOT/build-win}/wine-tests.log
