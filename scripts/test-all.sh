@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: native Linux tests, the threaded tests under ThreadSanitizer, the
-# Windows x64 leg under wine, and a short
-# fuzzing smoke of every libFuzzer target. Installs what it needs.
+# Windows x64 leg under wine, and a short fuzzing smoke of every libFuzzer target.
+# Installs what it needs.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
