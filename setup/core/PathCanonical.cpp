@@ -48,7 +48,7 @@ std::string CanonicalizePath(std::string_view path, char delim) {
   std::string root;
   std::string_view rest = path;
   if (rest.size() >= 2 && IsLetter(rest[0]) && rest[1] == ':') {
-    root = rest.substr(0, 2);
+    root = std::string(rest.substr(0, 2));  // GCC 12 -O3 false "maybe uninitialized" on assign from a view
     rest.remove_prefix(2);
   } else if (rest.size() >= 2 && IsSep(rest[0]) && IsSep(rest[1])) {
     size_t end = 2;
