@@ -7,7 +7,7 @@ if(WIN32)
   # Static archives built by scripts/win-deps.sh.
   target_compile_definitions(LibLZMA::LibLZMA INTERFACE LZMA_API_STATIC)
   target_compile_definitions(EXPAT::EXPAT INTERFACE XML_STATIC)
-  set(ONDU_PLATFORM_LIBS bcrypt advapi32 shell32 ole32 uuid)
+  set(ONDU_PLATFORM_LIBS bcrypt advapi32 shell32 user32 ole32 uuid)
 else()
   find_package(OpenSSL REQUIRED COMPONENTS Crypto)
   set(ONDU_PLATFORM_LIBS OpenSSL::Crypto)
