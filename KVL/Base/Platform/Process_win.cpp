@@ -125,7 +125,7 @@ bool ShellOpen(const std::string& file, const std::string& parameters, const std
   std::wstring d = W(workDir);
   SHELLEXECUTEINFOW sei = {};
   sei.cbSize = sizeof sei;
-  sei.fMask = SEE_MASK_FLAG_NO_UI;
+  sei.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;  // the launch completes before we return
   sei.lpVerb = L"open";
   sei.lpFile = f.c_str();
   sei.lpParameters = p.empty() ? nullptr : p.c_str();
