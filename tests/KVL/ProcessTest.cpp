@@ -142,7 +142,9 @@ TEST(Process, FindsAndClosesAnotherProgramsWindow) {
   std::vector<intptr_t> windows;
   for (int i = 0; i < 250 && windows.empty(); ++i) {
     windows = FindTopLevelWindows(cls);
-    if (windows.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!windows.empty()) break;
+    // Wine without a display (and without its null graphics driver) creates no top-level windows.
+    if (p.WaitForExit(20) && p.ExitCode() == 91) GTEST_SKIP() << "this system cannot create top-level windows";
   }
   ASSERT_EQ(windows.size(), 1u);
   EXPECT_EQ(WindowProcessId(windows[0]), p.Id());

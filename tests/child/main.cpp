@@ -2,7 +2,8 @@
 // Options run in order: --marker PATH (write "ok" to PATH), --sleep MS, --resource NAME TEXT
 // (exit 0 when the running executable's resource NAME holds TEXT, 3 when it differs, 4 when
 // missing), --window CLASS (Windows: show a window of that class and exit 42 once it is
-// closed), --exit N (exit with N). Without --exit the code is 0.
+// closed; 91 when the system cannot create one), --exit N (exit with N). Without --exit
+// the code is 0.
 #include <chrono>
 #include <fstream>
 #include <string>
