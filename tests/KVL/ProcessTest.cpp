@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "KVL/Base/Platform/File.h"
@@ -153,6 +155,34 @@ TEST(Process, FindsAndClosesAnotherProgramsWindow) {
   ASSERT_TRUE(p.WaitForExit(10000));
   EXPECT_EQ(p.ExitCode(), 42u);  // the child's code for "closed by WM_CLOSE"
   EXPECT_TRUE(FindTopLevelWindows(cls).empty());
+}
+
+#else
+
+TEST(Process, RunAsGoesThroughPkexec) {
+  // A stand-in pkexec that runs what it is given shows the arguments it receives; without
+  // one on PATH elevation is refused with a clear message.
+  TestUtil::TTempDir dir;
+  const std::string fake = dir.File("pkexec");
+  TestUtil::WriteWholeFile(fake, "#!/bin/sh\nexec \"$@\"\n");
+  std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
+  struct TRestorePath {
+    std::string saved = getenv("PATH") ? getenv("PATH") : "";
+    ~TRestorePath() { setenv("PATH", saved.c_str(), 1); }
+  } restore;
+  setenv("PATH", dir.Path().c_str(), 1);
+  std::optional<TProcess> p = ShellExecuteRunAs(ChildProgramPath(), "--marker \"" + dir.File("m k") + "\" --exit 5", "");
+  setenv("PATH", (dir.Path() + "missing").c_str(), 1);
+  try {
+    ShellExecuteRunAs(ChildProgramPath(), "", "");
+    ADD_FAILURE() << "no error without pkexec";
+  } catch (const EKVLOSError& e) {
+    EXPECT_STREQ(e.what(), "elevation is not available");
+  }
+  ASSERT_TRUE(p.has_value());
+  ASSERT_TRUE(p->WaitForExit(10000));
+  EXPECT_EQ(p->ExitCode(), 5u);
+  EXPECT_EQ(TestUtil::ReadWholeFile(dir.File("m k")), "ok");
 }
 
 #endif
