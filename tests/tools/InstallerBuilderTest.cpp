@@ -60,8 +60,7 @@ TEST(InstallerBuilder, WritesBothPackagesAsResources) {
   TSetupPackageReader product(module, InstallerBuilder::kProductResource);
   EXPECT_EQ(Entries(product), (std::vector<std::pair<std::string, std::string>>{
                                   {"ONDU.exe", std::string(20000, 'o')}, {"Skins\\Light.ini", ""}}));
-  // Built at level 4: the deciphered properties byte would be 0x5D; the package tests cover
-  // that, here it is enough that the installer itself still runs.
+  // Adding the resources must leave the installer a working program.
   KVL::Platform::TProcess p = KVL::Platform::StartProcess(output, {"--exit", "9"});
   ASSERT_TRUE(p.WaitForExit(10000));
   EXPECT_EQ(p.ExitCode(), 9u);
