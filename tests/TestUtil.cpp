@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "KVL/Base/Platform/File.h"
+#include "KVL/Base/Platform/Process.h"
 
 namespace TestUtil {
 
@@ -41,6 +42,19 @@ std::string ReadWholeFile(const std::string& path) {
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+std::string ChildProgramPath() {
+#ifdef _WIN32
+  const char* suffix = ".exe";
+#else
+  const char* suffix = "";
+#endif
+  return KVL::Platform::ExtractFilePath(KVL::Platform::ExecutablePath()) + "ondu_test_child" + suffix;
+}
+
+void CopyChildProgram(const std::string& path) {
+  fs::copy_file(fs::u8path(ChildProgramPath()), fs::u8path(path), fs::copy_options::overwrite_existing);
 }
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {

@@ -22,6 +22,10 @@ private:
 };
 
 std::string ReadWholeFile(const std::string& path);
+// The helper program ondu_test_child beside the test program, and a copy of it at path
+// (the copy can take resources; the original may be running).
+std::string ChildProgramPath();
+void CopyChildProgram(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
 
 } // namespace TestUtil

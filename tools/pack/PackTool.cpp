@@ -11,6 +11,7 @@
 #include "KVL/Base/Streams.h"
 #include "KVL/Base/SysUtils.h"
 #include "setup/core/package/Package.h"
+#include "tools/common/PackageInputs.h"
 
 namespace PackTool {
 
@@ -32,67 +33,13 @@ const char kUsage[] =
     "The level is the LZMA compression level, 0-9 (default 4).\n";
 
 // A plain failure of a command; main prints it and exits with 1.
-class EPackToolError : public EKVLError {
-public:
-  using EKVLError::EKVLError;
-};
+using EPackToolError = Tools::EToolError;
+using Tools::JoinPath;
 
 class EUsage : public EKVLError {
 public:
   EUsage() : EKVLError("usage") {}
 };
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty() || folder.back() == kPathDelim || folder.back() == '/') return folder + name;
-  return folder + kPathDelim + name;
-}
-
-std::string BaseName(const std::string& path) {
-  std::string p = path;
-  while (p.size() > 1 && (p.back() == '/' || p.back() == kPathDelim)) p.pop_back();
-  size_t cut = p.find_last_of(kPathDelim == '/' ? "/" : "/\\");
-  return cut == std::string::npos ? p : p.substr(cut + 1);
-}
-
-struct TInput {
-  std::string Name;  // entry name, '\'-separated
-  std::string Path;  // file on disk
-};
-
-// Entries for the inputs, sorted by name so that a package does not depend on the
-// order a file system lists things in.
-std::vector<TInput> CollectInputs(const std::vector<std::string>& inputs) {
-  std::vector<TInput> all;
-  for (const std::string& input : inputs) {
-    if (KVL::Platform::DirectoryExists(input)) {
-      KVL::Platform::WalkDirectory(input, [&](const std::string& rel, const KVL::Platform::TDirectoryEntry& e) {
-        if (e.IsFolder) return;
-        std::string name = rel;
-        if (kPathDelim != kEntryDelim) {
-          // A backslash inside a POSIX file name would read as a folder on Windows.
-          if (name.find(kEntryDelim) != std::string::npos)
-            throw EPackToolError("File name contains a backslash: " + JoinPath(input, rel));
-          std::replace(name.begin(), name.end(), kPathDelim, kEntryDelim);
-        }
-        all.push_back({name, JoinPath(input, rel)});
-      });
-    } else if (KVL::Platform::FileExists(input)) {
-      std::string name = BaseName(input);
-      if (name.find(kEntryDelim) != std::string::npos)
-        throw EPackToolError("File name contains a backslash: " + input);
-      all.push_back({name, input});
-    } else {
-      throw EPackToolError("Not found: " + input);
-    }
-  }
-  std::stable_sort(all.begin(), all.end(), [](const TInput& a, const TInput& b) { return a.Name < b.Name; });
-  // Lookups ignore case and return the first match, so a second such name could never be read.
-  for (size_t i = 0; i < all.size(); ++i)
-    for (size_t j = 0; j < i; ++j)
-      if (KVL::SysUtils::SameText(all[i].Name, all[j].Name))
-        throw EPackToolError("Duplicate entry name: " + all[i].Name);
-  return all;
-}
 
 int Create(const std::vector<std::string>& args, std::ostream& out) {
   int level = kDefaultLevel;
@@ -108,13 +55,10 @@ int Create(const std::vector<std::string>& args, std::ostream& out) {
   }
   if (positional.size() < 2) throw EUsage();
   const std::string package = positional[0];
-  std::vector<TInput> inputs = CollectInputs({positional.begin() + 1, positional.end()});
+  std::vector<Tools::TPackageInput> inputs = Tools::CollectPackageInputs({positional.begin() + 1, positional.end()});
 
   TSetupPackageBuilder builder(kSetupPackageKey);
-  for (const TInput& in : inputs) {
-    KVL::Streams::TKVLFileStream file(in.Path, KVL::Platform::TFileOpenMode::fomRead);
-    builder.Add(file, in.Name);
-  }
+  Tools::AddPackageInputs(builder, inputs);
   builder.Commit(package, level);
   out << "Created " << package << ": " << inputs.size() << " files\n";
   return 0;

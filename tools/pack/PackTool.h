@@ -16,7 +16,4 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
 // names such as CON or LPT1. Both '\' and '/' separate segments.
 bool IsSafeEntryName(const std::string& name);
 
-// The separator of entry names inside packages: the installer runs on Windows.
-inline constexpr char kEntryDelim = '\\';
-
 } // namespace PackTool

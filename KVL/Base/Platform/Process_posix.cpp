@@ -1,21 +1,249 @@
-// POSIX process facts.
+// POSIX processes: fork/exec with exec failures reported back, pidfd waits, pkexec and xdg-open.
 #include "KVL/Base/Platform/Process.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <vector>
 
 namespace KVL::Platform {
 
-std::string ExecutablePath() {
+namespace {
+
+std::string ReadLink(const std::string& path) {
   std::vector<char> buf(PATH_MAX);
   for (;;) {
-    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+    ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
     if (n < 0) return std::string();
     if (static_cast<size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<size_t>(n));
     buf.resize(buf.size() * 2);
   }
 }
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// A program name as execvp would find it, resolved before fork so that the child only execs.
+std::string FindProgram(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  const char* env = getenv("PATH");
+  std::string path = env ? env : "/usr/bin:/bin";
+  size_t start = 0;
+  for (;;) {
+    size_t end = path.find(':', start);
+    std::string dir = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (dir.empty()) dir = ".";
+    std::string candidate = dir + "/" + name;
+    if (IsExecutableFile(candidate)) return candidate;
+    if (end == std::string::npos) return std::string();
+    start = end + 1;
+  }
+}
+
+[[noreturn]] void ChildFail(int pipeFd) {
+  int err = errno;
+  ssize_t ignored = write(pipeFd, &err, sizeof err);
+  (void)ignored;
+  _exit(127);
+}
+
+// Starts path with argv; returns the child's pid, or -1 with errno set when it could not be
+// executed. A detached program runs in its own session as a grandchild (nobody has to reap
+// it), with its standard streams on /dev/null.
+pid_t Spawn(const std::string& path, const std::vector<std::string>& args, const std::string& workDir, bool detached) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return -1;
+  pid_t pid = fork();
+  if (pid < 0) {
+    int err = errno;
+    close(fds[0]);
+    close(fds[1]);
+    errno = err;
+    return -1;
+  }
+  if (pid == 0) {
+    // Only async-signal-safe calls from here on: the parent may have other threads.
+    close(fds[0]);
+    if (detached) {
+      setsid();
+      int nul = open("/dev/null", O_RDWR);
+      if (nul >= 0) {
+        dup2(nul, 0);
+        dup2(nul, 1);
+        dup2(nul, 2);
+        if (nul > 2) close(nul);
+      }
+      pid_t grandchild = fork();
+      if (grandchild < 0) ChildFail(fds[1]);
+      if (grandchild > 0) _exit(0);
+    }
+    if (!workDir.empty() && chdir(workDir.c_str()) != 0) ChildFail(fds[1]);
+    execv(path.c_str(), argv.data());
+    ChildFail(fds[1]);
+  }
+  close(fds[1]);
+  // The pipe closes on a successful exec and carries errno otherwise.
+  int childErr = 0;
+  ssize_t n;
+  do n = read(fds[0], &childErr, sizeof childErr);
+  while (n < 0 && errno == EINTR);
+  close(fds[0]);
+  if (detached || n == sizeof childErr) {
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  if (n == sizeof childErr) {
+    errno = childErr;
+    return -1;
+  }
+  return pid;
+}
+
+std::string ErrorText(int err) {
+  char buf[256];
+  return strerror_r(err, buf, sizeof buf);
+}
+
+TProcess Start(const std::string& program, std::vector<std::string> argv, const std::string& workDir) {
+  const std::string path = FindProgram(program);
+  if (path.empty()) throw EKVLProcessError(ENOENT, "Cannot start " + program + ": " + ErrorText(ENOENT));
+  argv.insert(argv.begin(), program);
+  pid_t pid = Spawn(path, argv, workDir, false);
+  if (pid < 0) {
+    int err = errno;
+    throw EKVLProcessError(static_cast<uint32_t>(err), "Cannot start " + program + ": " + ErrorText(err));
+  }
+  intptr_t waitable = -1;
+#ifdef SYS_pidfd_open
+  // Older kernels answer ENOSYS; WaitForExit then polls waitpid instead.
+  waitable = static_cast<intptr_t>(syscall(SYS_pidfd_open, pid, 0));
+  if (waitable < 0) waitable = -1;
+#endif
+  return TProcess(static_cast<uint32_t>(pid), waitable);
+}
+
+uint32_t DecodeStatus(int status) {
+  if (WIFEXITED(status)) return static_cast<uint32_t>(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) return 128u + static_cast<uint32_t>(WTERMSIG(status));
+  return 255;
+}
+
+} // namespace
+
+std::string ExecutablePath() { return ReadLink("/proc/self/exe"); }
+
+uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
+
+void HardenLibrarySearch() {}
+
+void TProcess::Release() {
+  if (waitable_ >= 0) close(static_cast<int>(waitable_));
+  if (id_ != 0 && !exited_) {
+    // Reap it if it has already ended; a running child is left to run.
+    int status;
+    waitpid(static_cast<pid_t>(id_), &status, WNOHANG);
+  }
+  id_ = 0;
+  waitable_ = -1;
+}
+
+bool TProcess::WaitForExit(int timeoutMs) {
+  if (exited_ || id_ == 0) return exited_;
+  const pid_t pid = static_cast<pid_t>(id_);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+  for (;;) {
+    int status = 0;
+    pid_t r = waitpid(pid, &status, timeoutMs < 0 ? 0 : WNOHANG);
+    if (r == pid) {
+      exited_ = true;
+      exitCode_ = DecodeStatus(status);
+      return true;
+    }
+    if (r < 0 && errno == ECHILD) {
+      // Reaped elsewhere (a handler for SIGCHLD, say): ended, code unknown.
+      exited_ = true;
+      exitCode_ = 255;
+      return true;
+    }
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return false;
+    if (timeoutMs < 0) continue;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    if (waitable_ >= 0) {
+      pollfd p = {static_cast<int>(waitable_), POLLIN, 0};
+      poll(&p, 1, static_cast<int>(left.count()));
+    } else {
+      timespec ts = {0, 10 * 1000 * 1000};  // without a pidfd, look again every 10 ms
+      nanosleep(&ts, nullptr);
+    }
+  }
+}
+
+bool TProcess::WaitForInputIdle(int) { return true; }
+
+TProcess StartProcess(const std::string& program, const std::vector<std::string>& args, const std::string& workDir) {
+  return Start(program, args, workDir);
+}
+
+TProcess StartProcess(const std::string& commandLine) {
+  std::vector<std::string> argv = SplitCommandLine(commandLine);
+  if (argv.empty()) throw EKVLProcessError(ENOENT, "Cannot start an empty command line");
+  std::string program = argv.front();
+  argv.erase(argv.begin());
+  return Start(program, argv, std::string());
+}
+
+std::optional<TProcess> ShellExecuteRunAs(const std::string& file, const std::string& parameters,
+                                          const std::string& workDir) {
+  if (FindProgram("pkexec").empty()) throw EKVLProcessError(ENOSYS, "elevation is not available");
+  // pkexec starts the program with a clean environment in the root's home; a refused
+  // prompt shows as exit code 126 of the returned process.
+  std::vector<std::string> args = {file};
+  for (std::string& a : SplitArguments(parameters)) args.push_back(std::move(a));
+  return Start("pkexec", args, workDir);
+}
+
+bool ShellOpen(const std::string& file, const std::string& parameters, const std::string& workDir) {
+  std::string program = FindProgram(file);
+  std::vector<std::string> argv;
+  if (!program.empty() && IsExecutableFile(program)) {
+    argv.push_back(file);
+    for (std::string& a : SplitArguments(parameters)) argv.push_back(std::move(a));
+  } else {
+    program = FindProgram("xdg-open");
+    if (program.empty()) return false;
+    argv = {"xdg-open", file};
+  }
+  return Spawn(program, argv, workDir, true) >= 0;
+}
+
+std::vector<intptr_t> FindTopLevelWindows(const std::string&) { return {}; }
+
+uint32_t WindowProcessId(intptr_t) { return 0; }
+
+std::string ProcessExecutablePath(uint32_t processId) {
+  return ReadLink("/proc/" + std::to_string(processId) + "/exe");
+}
+
+void PostCloseRequest(intptr_t) {}
+
+void SendCloseRequest(intptr_t) {}
 
 } // namespace KVL::Platform

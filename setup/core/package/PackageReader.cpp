@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "KVL/Base/Crypto.h"
 #include "KVL/Base/Hashes.h"
@@ -33,6 +34,13 @@ TSetupPackageReader::TSetupPackageReader(TKVLStream& source) { Load(source); }
 TSetupPackageReader::TSetupPackageReader(const std::string& fileName) {
   KVL::Streams::TKVLFileStream file(fileName, KVL::Platform::TFileOpenMode::fomRead);
   Load(file);
+}
+
+TSetupPackageReader::TSetupPackageReader(const KVL::Platform::TResourceModule& module,
+                                         const std::string& resourceName) {
+  std::unique_ptr<KVL::Platform::TResourceData> resource = module.Load(resourceName);
+  KVL::Streams::TKVLReadOnlyMemoryStream stream(resource->Data(), resource->Size());
+  Load(stream);
 }
 
 void TSetupPackageReader::Load(TKVLStream& source) {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "KVL/Base/Platform/Resources.h"
 #include "KVL/Base/Streams.h"
 #include "setup/core/package/CustomPackage.h"
 
@@ -17,6 +18,10 @@ public:
   explicit TSetupPackageReader(KVL::Streams::TKVLStream& source);
   // Opens the file shared for other readers and writers, and closes it before returning.
   explicit TSetupPackageReader(const std::string& fileName);
+  // Reads the module's RCDATA resource of that name (TResourceModule() is the running
+  // executable) and lets go of the resource before returning. A missing resource raises
+  // EKVLResourceNotFound.
+  TSetupPackageReader(const KVL::Platform::TResourceModule& module, const std::string& resourceName);
 
   // The most plain data one compressed byte can stand for, with room to spare (LZMA
   // peaks near 7,000). Memory set aside before decoding is held to this bound, so a
