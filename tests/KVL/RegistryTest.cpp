@@ -311,13 +311,19 @@ TEST_F(Registry, CurrentUserIsAKeyOfUsers) {
 TEST_F(Registry, ConcurrentWritersLoseNothing) {
   constexpr int kThreads = 4, kValues = 15;
   std::vector<std::thread> threads;
+  std::vector<std::string> errors(kThreads);
   for (int t = 0; t < kThreads; ++t)
     threads.emplace_back([&, t] {
-      TRegistryKey key;
-      key.OpenWrite(HKCU, base_ + "\\Busy");
-      for (int i = 0; i < kValues; ++i) key.WriteInteger(Format("t%d-%d", t, i), static_cast<uint32_t>(t * 100 + i));
+      try {
+        TRegistryKey key;
+        key.OpenWrite(HKCU, base_ + "\\Busy");
+        for (int i = 0; i < kValues; ++i) key.WriteInteger(Format("t%d-%d", t, i), static_cast<uint32_t>(t * 100 + i));
+      } catch (const std::exception& e) {
+        errors[static_cast<size_t>(t)] = e.what();
+      }
     });
   for (auto& th : threads) th.join();
+  EXPECT_EQ(errors, std::vector<std::string>(kThreads));
   TRegistryKey reader;
   ASSERT_TRUE(reader.OpenRead(HKCU, base_ + "\\Busy"));
   EXPECT_EQ(reader.ValueNames().size(), static_cast<size_t>(kThreads * kValues));
