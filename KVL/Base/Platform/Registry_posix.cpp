@@ -1,5 +1,6 @@
 // POSIX registry stand-in: one UTF-8 text file below KVL_SYSTEM_ROOT, replaced atomically on every write.
 #include "KVL/Base/Platform/Registry.h"
+#include "KVL/Base/Platform/Shell.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -381,12 +382,7 @@ std::string Serialize(const TTree& tree) {
 
 // ---- The file -------------------------------------------------------------------------------
 
-std::string StandInFolder() {
-  const char* env = std::getenv("KVL_SYSTEM_ROOT");
-  std::string root = env && *env ? env : "/";
-  if (root.back() != '/') root += '/';
-  return root + "var/lib/kvl/";
-}
+std::string StandInFolder() { return SystemRoot() + "var/lib/kvl/"; }
 
 std::string SystemError(int code) { return std::strerror(code); }
 
