@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "KVL/Base/Platform/WinString.h"
+
 #include <vector>
 
 #include "KVL/Base/Platform/File.h"
@@ -11,13 +13,6 @@
 namespace KVL::Platform {
 
 namespace {
-std::wstring Wide(const std::string& s) {
-  std::u16string w = SysUtils::Utf8ToUtf16(s);
-  return std::wstring(w.begin(), w.end());
-}
-std::string Narrow(const wchar_t* p, size_t n) {
-  return SysUtils::Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(p), n));
-}
 } // namespace
 
 std::optional<std::string> GetEnv(const std::string& name) {

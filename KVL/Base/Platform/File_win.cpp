@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "KVL/Base/Platform/WinString.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -11,14 +13,7 @@
 namespace KVL::Platform {
 
 namespace {
-std::wstring Wide(const std::string& s) {
-  std::u16string w = SysUtils::Utf8ToUtf16(s);
-  return std::wstring(w.begin(), w.end());
-}
 HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
-std::string Narrow(const wchar_t* p, size_t n) {
-  return SysUtils::Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(p), n));
-}
 // Calls a Win32 function that fills a buffer and answers the length it needs when too small.
 template <typename F>
 std::string BufferCall(F call) {

@@ -2,6 +2,8 @@
 #include "KVL/Base/Platform/Messaging.h"
 
 #include <windows.h>
+
+#include "KVL/Base/Platform/WinString.h"
 #include <bcrypt.h>
 
 #include <algorithm>
@@ -28,11 +30,6 @@ static_assert(offsetof(TCopyData, Bytes) == offsetof(COPYDATASTRUCT, lpData));
 
 constexpr int kWaitQuit = -2;
 constexpr size_t kMaxWaitHandles = 60;
-
-std::wstring Wide(const std::string& s) {
-  std::u16string w = SysUtils::Utf8ToUtf16(s);
-  return std::wstring(w.begin(), w.end());
-}
 
 HANDLE SyncEvent() {
   // Auto-reset: one wake-up per batch of Synchronize requests is enough.

@@ -2,6 +2,8 @@
 #include "KVL/Base/Platform/Process.h"
 
 #include <windows.h>
+
+#include "KVL/Base/Platform/WinString.h"
 #include <shellapi.h>
 
 #include <vector>
@@ -10,20 +12,11 @@ namespace KVL::Platform {
 
 namespace {
 
-std::wstring W(const std::string& s) {
-  std::u16string u = SysUtils::Utf8ToUtf16(s);
-  return std::wstring(u.begin(), u.end());
-}
-
-std::string U(const wchar_t* s, size_t n) {
-  return SysUtils::Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(s), n));
-}
-
 std::string ErrorText(DWORD code) {
   wchar_t* text = nullptr;
   DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                            nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string msg = n ? U(text, n) : SysUtils::Format("System error %lu", static_cast<unsigned long>(code));
+  std::string msg = n ? Narrow(text, n) : SysUtils::Format("System error %lu", static_cast<unsigned long>(code));
   if (text) LocalFree(text);
   return SysUtils::Trim(msg);
 }
@@ -34,8 +27,8 @@ std::string ErrorText(DWORD code) {
 }
 
 TProcess Create(const std::string& commandLine, const std::string& workDir, const std::string& what) {
-  std::wstring line = W(commandLine);
-  std::wstring dir = W(workDir);
+  std::wstring line = Wide(commandLine);
+  std::wstring dir = Wide(workDir);
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;
@@ -61,7 +54,7 @@ std::string ExecutablePath() {
   for (;;) {
     DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
     if (n == 0) return std::string();
-    if (n < buf.size()) return U(buf.data(), n);
+    if (n < buf.size()) return Narrow(buf.data(), n);
     buf.resize(buf.size() * 2);  // long paths are truncated silently otherwise
   }
 }
@@ -100,7 +93,7 @@ TProcess StartProcess(const std::string& commandLine) { return Create(commandLin
 
 std::optional<TProcess> ShellExecuteRunAs(const std::string& file, const std::string& parameters,
                                           const std::string& workDir) {
-  std::wstring f = W(file), p = W(parameters), d = W(workDir);
+  std::wstring f = Wide(file), p = Wide(parameters), d = Wide(workDir);
   SHELLEXECUTEINFOW sei = {};
   sei.cbSize = sizeof sei;
   sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
@@ -120,9 +113,9 @@ std::optional<TProcess> ShellExecuteRunAs(const std::string& file, const std::st
 bool ShellOpen(const std::string& file, const std::string& parameters, const std::string& workDir) {
   // Wine's shell does not hand addresses to the host's browser; winebrowser does.
   const bool viaBrowser = IsRunningUnderWine() && IsUrl(file);
-  std::wstring f = W(viaBrowser ? "winebrowser" : file);
-  std::wstring p = W(viaBrowser ? file : parameters);
-  std::wstring d = W(workDir);
+  std::wstring f = Wide(viaBrowser ? "winebrowser" : file);
+  std::wstring p = Wide(viaBrowser ? file : parameters);
+  std::wstring d = Wide(workDir);
   SHELLEXECUTEINFOW sei = {};
   sei.cbSize = sizeof sei;
   sei.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;  // the launch completes before we return
@@ -135,7 +128,7 @@ bool ShellOpen(const std::string& file, const std::string& parameters, const std
 }
 
 std::vector<intptr_t> FindTopLevelWindows(const std::string& className) {
-  std::wstring cls = W(className);
+  std::wstring cls = Wide(className);
   std::vector<intptr_t> found;
   for (HWND w = FindWindowExW(nullptr, nullptr, cls.c_str(), nullptr); w;
        w = FindWindowExW(nullptr, w, cls.c_str(), nullptr))
@@ -157,7 +150,7 @@ std::string ProcessExecutablePath(uint32_t processId) {
   for (;;) {
     DWORD n = static_cast<DWORD>(buf.size());
     if (QueryFullProcessImageNameW(h, 0, buf.data(), &n)) {
-      path = U(buf.data(), n);
+      path = Narrow(buf.data(), n);
       break;
     }
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || buf.size() >= 32768) break;

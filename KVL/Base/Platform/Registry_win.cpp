@@ -2,6 +2,8 @@
 #include "KVL/Base/Platform/Registry.h"
 
 #include <windows.h>
+
+#include "KVL/Base/Platform/WinString.h"
 #include <sddl.h>
 
 #include <cstring>
@@ -14,15 +16,6 @@ namespace KVL::Platform {
 using SysUtils::Format;
 
 namespace {
-
-std::wstring Wide(const std::string& s) {
-  std::u16string w = SysUtils::Utf8ToUtf16(s);
-  return std::wstring(w.begin(), w.end());
-}
-
-std::string Narrow(const wchar_t* s, size_t n) {
-  return SysUtils::Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(s), n));
-}
 
 HKEY RootKey(TRegistryRoot root) {
   switch (root) {

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "KVL/Base/Platform/WinString.h"
+
 #include "KVL/Base/Platform/File.h"
 #include "KVL/Base/SysUtils.h"
 
@@ -10,17 +12,12 @@ namespace KVL::Platform {
 
 namespace {
 
-std::wstring W(const std::string& s) {
-  std::u16string u = SysUtils::Utf8ToUtf16(s);
-  return std::wstring(u.begin(), u.end());
-}
-
 // Resource compilers store names upper-case and lookups upper-case the name asked for.
 std::wstring ResourceName(const std::string& name) {
   std::string upper = name;
   for (char& c : upper)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return W(upper);
+  return Wide(upper);
 }
 
 class TMappedResource : public TResourceData {
@@ -47,7 +44,7 @@ TResourceModule::TResourceModule() : impl_(std::make_unique<TImpl>()) { impl_->m
 TResourceModule::TResourceModule(const std::string& path) : impl_(std::make_unique<TImpl>()) {
   // As data only: nothing of the file runs, and its imports are not resolved.
   impl_->module =
-      LoadLibraryExW(W(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+      LoadLibraryExW(Wide(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (!impl_->module) throw SysUtils::EKVLFileOpenError("Cannot open file \"" + path + "\". " + LastSystemErrorText());
   impl_->owned = true;
 }
@@ -70,7 +67,7 @@ std::unique_ptr<TResourceData> TResourceModule::Load(const std::string& name) co
 }
 
 void UpdateResources(const std::string& path, const std::vector<TResourceItem>& items) {
-  HANDLE update = BeginUpdateResourceW(W(path).c_str(), FALSE);
+  HANDLE update = BeginUpdateResourceW(Wide(path).c_str(), FALSE);
   if (!update) throw SysUtils::EKVLFileOpenError("Cannot open file \"" + path + "\". " + LastSystemErrorText());
   for (const TResourceItem& item : items) {
     std::wstring name = ResourceName(item.Name);

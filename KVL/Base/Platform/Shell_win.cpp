@@ -2,6 +2,8 @@
 #include "KVL/Base/Platform/Shell.h"
 
 #include <windows.h>
+
+#include "KVL/Base/Platform/WinString.h"
 #include <knownfolders.h>
 #include <shlobj.h>
 
@@ -11,10 +13,6 @@
 namespace KVL::Platform {
 
 namespace {
-
-std::string Narrow(const wchar_t* p, size_t n) {
-  return SysUtils::Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(p), n));
-}
 
 std::string KnownFolder(REFKNOWNFOLDERID id) {
   PWSTR path = nullptr;
