@@ -43,7 +43,7 @@ void ReadAt(TPlatformFile& file, uint64_t offset, void* buffer, size_t count) {
 
 class TBlob : public TResourceData {
 public:
-  explicit TBlob(size_t size) : data_(new uint8_t[size ? size : 1]), size_(size) {}
+  explicit TBlob(size_t size) : data_(std::make_unique_for_overwrite<uint8_t[]>(size ? size : 1)), size_(size) {}
   const uint8_t* Data() const override { return data_.get(); }
   size_t Size() const override { return size_; }
   uint8_t* Buffer() { return data_.get(); }
