@@ -26,4 +26,4 @@ ensure_packages() {
 NATIVE_PACKAGES=(g++ cmake ninja-build pkg-config liblzma-dev libexpat1-dev libssl-dev libgtest-dev
                  googletest python3)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-                  wine wine64 dpkg-dev cmake ninja-build make googletest)
+                  wine wine64 dpkg-dev cmake ninja-build make googletest python3)

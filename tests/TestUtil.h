@@ -1,7 +1,10 @@
 // Shared helpers of the test program: a scratch folder and whole-file I/O.
 #pragma once
 
+#include <ostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace TestUtil {
 
@@ -22,6 +25,20 @@ private:
 };
 
 std::string ReadWholeFile(const std::string& path);
+
+// What a command-line tool's entry function answered: exit code and both outputs.
+struct TToolRun {
+  int code;
+  std::string out, err;
+};
+
+// Runs a tool's entry function (args, out, err) -> exit code with captured outputs.
+template <typename TEntry>
+TToolRun RunToolCapturing(TEntry entry, const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  int code = entry(args, out, err);
+  return {code, out.str(), err.str()};
+}
 // The helper program ondu_test_child beside the test program, and a copy of it at path
 // (the copy can take resources; the original may be running).
 std::string ChildProgramPath();

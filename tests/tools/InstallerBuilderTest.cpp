@@ -16,15 +16,8 @@ using InstallerBuilder::RunInstallerBuilder;
 
 namespace {
 
-struct TRun {
-  int code;
-  std::string out, err;
-};
-
-TRun RunTool(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunInstallerBuilder(args, out, err);
-  return {code, out.str(), err.str()};
+TestUtil::TToolRun RunTool(const std::vector<std::string>& args) {
+  return TestUtil::RunToolCapturing(RunInstallerBuilder, args);
 }
 
 // Name and content of every entry, in table order.
@@ -50,7 +43,7 @@ TEST(InstallerBuilder, WritesBothPackagesAsResources) {
   TestUtil::WriteWholeFile(dir.File("product/Skins/Light.ini"), "");
   const std::string output = dir.File("ONDU-Setup.exe");
 
-  TRun r = RunTool({TestUtil::ChildProgramPath(), dir.File("setup"), dir.File("product"), output});
+  TestUtil::TToolRun r = RunTool({TestUtil::ChildProgramPath(), dir.File("setup"), dir.File("product"), output});
   ASSERT_EQ(r.code, 0) << r.err;
 
   KVL::Platform::TResourceModule module(output);
@@ -80,7 +73,7 @@ TEST(InstallerBuilder, RefusesBadInputsAndLeavesNoOutput) {
       {{dir.File("no-installer.exe"), dir.File("setup"), dir.File("setup"), output}, 1},
   };
   for (const auto& c : cases) {
-    TRun r = RunTool(c.args);
+    TestUtil::TToolRun r = RunTool(c.args);
     EXPECT_EQ(r.code, c.code) << r.err;
     EXPECT_FALSE(r.err.empty());
     EXPECT_FALSE(KVL::Platform::FileExists(output));

@@ -17,15 +17,8 @@ using PackTool::RunPackTool;
 
 namespace {
 
-struct TRun {
-  int code;
-  std::string out, err;
-};
-
-TRun RunTool(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunPackTool(args, out, err);
-  return {code, out.str(), err.str()};
+TestUtil::TToolRun RunTool(const std::vector<std::string>& args) {
+  return TestUtil::RunToolCapturing(RunPackTool, args);
 }
 
 bool FolderIsEmptyOrMissing(const std::string& path) {
@@ -45,7 +38,7 @@ TEST(PackTool, CreateListExtractVerify) {
   TestUtil::WriteWholeFile(dir.File("Install.xml"), "<setup/>");
   const std::string pkg = dir.File("out.ipk");
 
-  TRun r = RunTool({"create", pkg, dir.File("src"), dir.File("Install.xml"), "--level", "0"});
+  TestUtil::TToolRun r = RunTool({"create", pkg, dir.File("src"), dir.File("Install.xml"), "--level", "0"});
   ASSERT_EQ(r.code, 0) << r.err;
 
   // Names relative to the folder with '\' between folders, sorted; size and offset follow.
@@ -87,11 +80,11 @@ TEST(PackTool, DamagedPackageFailsWithTheReadersMessage) {
   bytes[bytes.size() / 2] ^= 0x10;
   TestUtil::WriteWholeFile(pkg, bytes);
   for (const char* command : {"verify", "list"}) {
-    TRun r = RunTool({command, pkg});
+    TestUtil::TToolRun r = RunTool({command, pkg});
     EXPECT_EQ(r.code, 1) << command;
     EXPECT_EQ(r.err, "ondu-pack: Package was corrupted\n") << command;
   }
-  TRun r = RunTool({"extract", pkg, dir.File("x")});
+  TestUtil::TToolRun r = RunTool({"extract", pkg, dir.File("x")});
   EXPECT_EQ(r.code, 1);
   EXPECT_TRUE(FolderIsEmptyOrMissing(dir.File("x")));
 }
@@ -110,7 +103,7 @@ TEST(PackTool, ExtractRefusesUnsafeNamesBeforeWritingAnything) {
       b.Add(bad, name);
       b.Commit(dir.File("p.ipk"), 0);
     }
-    TRun r = RunTool({"extract", dir.File("p.ipk"), dir.File("out/inner")});
+    TestUtil::TToolRun r = RunTool({"extract", dir.File("p.ipk"), dir.File("out/inner")});
     EXPECT_EQ(r.code, 1) << name;
     EXPECT_EQ(r.err, "ondu-pack: Unsafe entry name: " + std::string(name) + "\n");
     EXPECT_TRUE(FolderIsEmptyOrMissing(dir.File("out"))) << name;
@@ -128,7 +121,7 @@ TEST(PackTool, ExtractAllWritesTheFirstOfSameNamedEntries) {
     b.Add(second, "SAME.TXT");
     b.Commit(dir.File("p.ipk"), 0);
   }
-  TRun r = RunTool({"extract", dir.File("p.ipk"), dir.File("out")});
+  TestUtil::TToolRun r = RunTool({"extract", dir.File("p.ipk"), dir.File("out")});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(TestUtil::ReadWholeFile(dir.File("out/Same.txt")), "first");
   EXPECT_FALSE(KVL::Platform::FileExists(dir.File("out/SAME.TXT")) &&
@@ -143,7 +136,7 @@ TEST(PackTool, CreateRefusals) {
   TestUtil::WriteWholeFile(dir.File("b/README.TXT"), "2");
   const std::string pkg = dir.File("p.ipk");
 
-  TRun r = RunTool({"create", pkg, dir.File("a"), dir.File("b/README.TXT")});
+  TestUtil::TToolRun r = RunTool({"create", pkg, dir.File("a"), dir.File("b/README.TXT")});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Duplicate entry name: "), std::string::npos) << r.err;
   r = RunTool({"create", pkg, dir.File("missing")});
