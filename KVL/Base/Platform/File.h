@@ -117,6 +117,10 @@ std::string GetLongPath(const std::string& path);
 // three characters of prefix, four hexadecimal digits and ".tmp" (as GetTempFileName does).
 // "" on failure, with the system's last error set.
 std::string CreateTempFile(const std::string& folder, const std::string& prefix);
+// Creates a new folder with a unique name in folder that only its owner can use (POSIX mode
+// 0700; Windows: access for the administrators and the system only) and returns its path
+// with a trailing separator. "" on failure, with the system's last error set.
+std::string CreatePrivateDirectory(const std::string& folder, const std::string& prefix);
 
 // Asks for a file or empty folder to be deleted at the next restart. Windows records it in
 // the session manager's pending renames (administrator rights needed); POSIX appends it to
