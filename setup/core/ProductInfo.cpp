@@ -12,13 +12,22 @@ namespace Setup::Core {
 
 TSetupProductInfoClass SetupProductInfoClass;
 
-std::string TSetupProductInfo::ScriptSetting(const std::string& name) {
+namespace {
+
+TSetupResources& RunningResources() {
   if (!Setup) throw KVL::SysUtils::EKVLInvalidOperation("No setup object to read settings from");
-  return Setup->Resources().Script().GetSetting(name);
+  return Setup->Resources();
+}
+
+} // namespace
+
+std::string TSetupProductInfo::ScriptSetting(const std::string& name) {
+  return RunningResources().Script().GetSetting(name);
 }
 
 std::string TSetupProductInfo::GetDefaultPath() {
-  return Setup->Resources().ProgramFilesFolder() + GetName() + KVL::Platform::kPathDelim;
+  std::string name = GetName();
+  return RunningResources().ProgramFilesFolder() + name + KVL::Platform::kPathDelim;
 }
 
 std::string TSetupProductInfo::GetDefaultPortablePath() {
