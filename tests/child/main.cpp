@@ -2,8 +2,9 @@
 // Options run in order: --marker PATH (write "ok" to PATH), --sleep MS, --resource NAME TEXT
 // (exit 0 when the running executable's resource NAME holds TEXT, 3 when it differs, 4 when
 // missing), --window CLASS (Windows: show a window of that class and exit 42 once it is
-// closed; 91 when the system cannot create one), --exit N (exit with N). Without --exit
-// the code is 0.
+// closed; 91 when the system cannot create one), --setup-resources PATH (build the setup
+// resources of the running executable and write to PATH what their "Which.txt" holds, or
+// "error: " and the message), --exit N (exit with N). Without --exit the code is 0.
 #include <chrono>
 #include <fstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "KVL/Base/Platform/CommandLine.h"
 #include "KVL/Base/Platform/Resources.h"
 #include "KVL/Base/SysUtils.h"
+#include "setup/core/Resources.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -64,6 +66,15 @@ int main() {
         if (std::string(reinterpret_cast<const char*>(data->Data()), data->Size()) != text) return 3;
       } catch (const KVL::SysUtils::EKVLResourceNotFound& e) {
         return std::string(e.what()) == "Resource " + name + " not found" ? 4 : 5;
+      }
+    } else if (opt == "--setup-resources" && hasValue) {
+      std::ofstream out(args[++i], std::ios::binary);
+      try {
+        Setup::Core::TSetupResources resources;
+        std::unique_ptr<KVL::Streams::TKVLMemoryStream> which = resources.OpenStream("Which.txt");
+        out << std::string(reinterpret_cast<const char*>(which->Memory()), static_cast<size_t>(which->Size()));
+      } catch (const std::exception& e) {
+        out << "error: " << e.what();
       }
     } else if (opt == "--window" && hasValue) {
 #ifdef _WIN32

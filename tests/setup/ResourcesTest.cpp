@@ -5,6 +5,8 @@
 
 #include "KVL/Base/Platform/Environment.h"
 #include "KVL/Base/Platform/File.h"
+#include "KVL/Base/Platform/Process.h"
+#include "KVL/Base/Platform/Resources.h"
 #include "KVL/Base/SysUtils.h"
 #include "setup/core/Errors.h"
 #include "setup/core/Resources.h"
@@ -188,6 +190,44 @@ TEST(SetupResources, LicenseFollowsTheLanguageFamily) {
     } else {
       ASSERT_NE(s, nullptr) << c.what;
       EXPECT_EQ(Bytes(*s), c.license) << c.what;
+    }
+  }
+}
+
+TEST(SetupResources, RunningExecutableSuppliesThePackages) {
+  const std::string setupPackage = PackageTestUtil::BuildPackage({{"Install.xml", kScript}, {"Which.txt", "setup"}}, 1);
+  const std::string productPackage = PackageTestUtil::BuildPackage({{"Which.txt", "product resource"}}, 1);
+  const std::string dataPackage = PackageTestUtil::BuildPackage({{"Which.txt", "uninstall data"}}, 1);
+  struct Case { const char* exe; bool productResource; const char* dat; std::string want; };
+  const Case cases[] = {
+      {"setup.exe", true, "setup.dat", "product resource"},
+      {"Uninstall.exe", true, "Uninstall.dat", "uninstall data"},
+      {"UNINSTALL.EXE", true, "UNINSTALL.dat", "uninstall data"},
+      {"Uninstall.exe", true, nullptr, "error: "},  // the file layer's error, naming the data file
+      {"setup.exe", false, nullptr, "error: Resource PRODUCT not found"},
+  };
+  TestUtil::TTempDir dir;
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string folder = dir.File(std::to_string(++n));
+    ASSERT_TRUE(KVL::Platform::ForceDirectories(folder));
+    const std::string exe = folder + kPathDelim + c.exe;
+    TestUtil::CopyChildProgram(exe);
+    std::vector<KVL::Platform::TResourceItem> resources = {{"SETUP", setupPackage}};
+    if (c.productResource) resources.push_back({"PRODUCT", productPackage});
+    KVL::Platform::UpdateResources(exe, resources);
+    if (c.dat) TestUtil::WriteWholeFile(folder + kPathDelim + c.dat, dataPackage);
+    const std::string out = folder + kPathDelim + "out.txt";
+    KVL::Platform::TProcess child = KVL::Platform::StartProcess(exe, {"--setup-resources", out});
+    ASSERT_TRUE(child.WaitForExit(60000)) << c.exe;
+    const std::string got = TestUtil::ReadWholeFile(out);
+    if (c.dat) {
+      EXPECT_EQ(got, c.want) << c.exe;
+    } else {
+      EXPECT_TRUE(got.starts_with(c.want)) << c.exe << ": " << got;
+    }
+    if (c.productResource && !c.dat) {
+      EXPECT_NE(got.find("Uninstall.dat"), std::string::npos) << got;
     }
   }
 }
