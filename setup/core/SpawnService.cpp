@@ -22,12 +22,8 @@ intptr_t gServiceWindow = 0;
 bool gOwnsWindow = false;
 uint32_t gToken = 0;
 
-// The owned mailbox lives in a thread_local of the main thread, created after the thread's
-// dispatch watches: at program end it goes first, while the watches it leaves still exist.
-std::unique_ptr<TProcessMailbox>& OwnedMailbox() {
-  thread_local std::unique_ptr<TProcessMailbox> mailbox;
-  return mailbox;
-}
+// The owned mailbox; destroyed at program end unless Finalize dropped it before.
+std::unique_ptr<TProcessMailbox> gMailbox;
 
 // Opens a command with the shell: a file, folder or address as it is; otherwise the program
 // and its arguments (the shell's open verb takes no arguments in the file name).
@@ -73,7 +69,7 @@ void TSetupSpawnService::Initialize(intptr_t handle) {
   auto mailbox = std::make_unique<TProcessMailbox>("TSetupSpawnService", &ServeCommand);
   gServiceWindow = mailbox->Handle();
   gOwnsWindow = true;
-  OwnedMailbox() = std::move(mailbox);
+  gMailbox = std::move(mailbox);
 }
 
 void TSetupSpawnService::Execute(const std::string& command) {
@@ -89,7 +85,7 @@ void TSetupSpawnService::Execute(const std::string& command) {
 }
 
 void TSetupSpawnService::Finalize() {
-  OwnedMailbox().reset();
+  gMailbox.reset();
   gServiceWindow = 0;
   gOwnsWindow = false;
 }

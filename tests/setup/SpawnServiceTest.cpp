@@ -117,6 +117,13 @@ TEST(SpawnService, OwnedServiceOpensCommandsThatCarryTheToken) {
   EXPECT_FALSE(FileExists(dir.File("foreign")));
 }
 
+TEST(SpawnService, ProcessThatServesItselfEndsCleanlyWithoutFinalize) {
+  // The service's mailbox then goes with the program's static objects, after main.
+  TProcess child = StartProcess(ChildProgramPath(), {"/SKIPUAC=0", "--exit", "4"});
+  ASSERT_TRUE(child.WaitForExit(20000));
+  EXPECT_EQ(child.ExitCode(), 4u);
+}
+
 #ifndef _WIN32
 TEST(SpawnService, WithoutServiceTheCommandIsOpenedHere) {
   // Outside Windows there is no desktop shell process to hand the command to.
