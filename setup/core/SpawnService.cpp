@@ -49,11 +49,10 @@ void OpenCommand(const std::string& command) {
 
 void ServeCommand(uintptr_t data, const std::string& bytes) {
   if (data != gToken) return;
+  if (bytes.size() < 2) return;  // an empty command
   // An odd byte count leaves out the last byte: the text is whole UTF-16 code units.
-  const std::string text =
-      bytes.size() < 2 ? std::string()
-                       : KVL::SysUtils::Utf16ToUtf8(KVL::SysUtils::Utf16FromLEBytes(bytes.substr(0, bytes.size() & ~size_t{1})));
-  OpenCommand(text);
+  const std::string units = bytes.substr(0, bytes.size() & ~size_t{1});
+  OpenCommand(KVL::SysUtils::Utf16ToUtf8(KVL::SysUtils::Utf16FromLEBytes(units)));
 }
 
 } // namespace

@@ -29,7 +29,9 @@ struct TServiceGuard {
 };
 
 // A command that starts the helper program, which marks that it ran.
-std::string MarkerCommand(const std::string& marker) { return QuoteCommandLine(ChildProgramPath(), {"--marker", marker}); }
+std::string MarkerCommand(const std::string& marker) {
+  return QuoteCommandLine(ChildProgramPath(), {"--marker", marker});
+}
 
 // Runs fn on a worker thread while the main thread serves its mailbox.
 void OnWorker(const std::function<void()>& fn) {
