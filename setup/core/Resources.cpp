@@ -14,6 +14,7 @@
 #include "setup/core/PathCanonical.h"
 #include "setup/core/ProductInfo.h"
 #include "setup/core/Setup.h"
+#include "setup/core/Uninstaller.h"
 
 namespace Setup::Core {
 
@@ -57,21 +58,6 @@ std::string FolderOrTemp(TSpecialFolder folder) {
   return path.empty() ? KVL::Platform::TempDirectory() : path;
 }
 
-// The uninstaller reads its product from the data package written beside it.
-bool RunsAsUninstaller() {
-  std::string path = KVL::Platform::ExecutablePath();
-  size_t slash = path.find_last_of("\\/");
-  return KVL::SysUtils::SameText(slash == std::string::npos ? path : path.substr(slash + 1), "Uninstall.exe");
-}
-
-std::string UninstallDataFile() {
-  std::string path = KVL::Platform::ExecutablePath();
-  size_t slash = path.find_last_of("\\/");
-  size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
-  return path.substr(0, dot) + ".dat";
-}
-
 TSetup& RunningSetup() {
   if (!Setup) throw KVL::SysUtils::EKVLInvalidOperation("No setup object to expand variables with");
   return *Setup;
@@ -82,8 +68,9 @@ TSetup& RunningSetup() {
 TSetupResources::TSetupResources() {
   KVL::Platform::TResourceModule module;
   setupPackage_ = std::make_unique<TSetupPackageReader>(module, "SETUP");
-  if (RunsAsUninstaller())
-    productPackage_ = std::make_unique<TSetupPackageReader>(UninstallDataFile());
+  // The uninstaller reads its product from the data package written beside it.
+  if (IsUninstaller())
+    productPackage_ = std::make_unique<TSetupPackageReader>(UninstallDataPath());
   else
     productPackage_ = std::make_unique<TSetupPackageReader>(module, "PRODUCT");
   Load();
@@ -101,6 +88,9 @@ TSetupResources::~TSetupResources() = default;
 
 void TSetupResources::Load() {
   script_.LoadFromStream(*OpenStream(kScriptName));
+  // A script cut short would install part of the product and report success.
+  if (!script_.LoadError().empty())
+    throw EInstallerGeneralError(std::string(kScriptName) + " is malformed: " + script_.LoadError());
 
   std::vector<std::string> names;
   const auto& table = setupPackage_->FileTable();
