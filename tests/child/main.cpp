@@ -1,10 +1,9 @@
 // ondu_test_child: a helper program that the process and resource tests start.
 // Options run in order: --marker PATH (write "ok" to PATH), --sleep MS, --resource NAME TEXT
 // (exit 0 when the running executable's resource NAME holds TEXT, 3 when it differs, 4 when
-// missing), --wait-for PATH (run until PATH exists, at most a minute, so that a test can keep
-// the program's file in use for as long as it needs), --window CLASS (Windows: show a window
-// of that class and exit 42 once it is closed; 91 when the system cannot create one),
-// --exit N (exit with N). Without --exit the code is 0.
+// missing), --window CLASS (Windows: show a window of that class and exit 42 once it is
+// closed; 91 when the system cannot create one), --exit N (exit with N). Without --exit
+// the code is 0.
 #include <chrono>
 #include <fstream>
 #include <string>
@@ -58,6 +57,8 @@ int main() {
     } else if (opt == "--sleep" && hasValue) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(args[++i])));
     } else if (opt == "--wait-for" && hasValue) {
+      // --wait-for PATH: runs until the file exists (at most a minute), keeping the program's
+      // file in use for as long as a test needs.
       const std::string path = args[++i];
       for (int waited = 0; waited < 60000 && !std::ifstream(path).good(); waited += 20)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
