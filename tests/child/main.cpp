@@ -100,6 +100,12 @@ int main() {
       std::ofstream(args[++i], std::ios::binary) << "ok";
     } else if (opt == "--sleep" && hasValue) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(args[++i])));
+    } else if (opt == "--wait-for" && hasValue) {
+      // --wait-for PATH: runs until the file exists (at most a minute), keeping the program's
+      // file in use for as long as a test needs.
+      const std::string path = args[++i];
+      for (int waited = 0; waited < 60000 && !std::ifstream(path).good(); waited += 20)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     } else if (opt == "--resource" && i + 2 < args.size()) {
       const std::string name = args[++i], text = args[++i];
       try {

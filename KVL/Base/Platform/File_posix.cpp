@@ -26,7 +26,8 @@ bool TPlatformFile::TryOpen(const std::string& path, TFileOpenMode mode) {
   switch (mode) {
     case TFileOpenMode::fomRead: flags |= O_RDONLY; break;
     case TFileOpenMode::fomReadWrite: flags |= O_RDWR; break;
-    case TFileOpenMode::fomCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case TFileOpenMode::fomCreate:
+    case TFileOpenMode::fomCreateShared: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
   }
   int fd;
   do fd = ::open(path.c_str(), flags, 0644);

@@ -33,9 +33,11 @@ constexpr DWORD kKnownAttributes = faReadOnly | faHidden | faSystem | faDirector
 bool TPlatformFile::TryOpen(const std::string& path, TFileOpenMode mode) {
   Close();
   DWORD access = mode == TFileOpenMode::fomRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  const bool create = mode == TFileOpenMode::fomCreate || mode == TFileOpenMode::fomCreateShared;
   DWORD share = mode == TFileOpenMode::fomCreate ? FILE_SHARE_READ
-                                                 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  DWORD disposition = mode == TFileOpenMode::fomCreate ? CREATE_ALWAYS : OPEN_EXISTING;
+                : mode == TFileOpenMode::fomCreateShared ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                                                         : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  DWORD disposition = create ? CREATE_ALWAYS : OPEN_EXISTING;
   HANDLE h = CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<intptr_t>(h);
