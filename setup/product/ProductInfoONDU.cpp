@@ -54,10 +54,13 @@ int32_t TProductInfoONDU::GetInstalledVersion() { return config_.ReadInteger("Sy
 void TProductInfoONDU::LoadInstallation() {
   const std::string& dest = Setup::Core::Setup->DestPath();
   std::string fileName;
-  if (KVL::Platform::FileExists(dest + "ONDU.ini"))
-    fileName = dest + "ONDU.ini";
-  else if (KVL::Platform::FileExists(dest + "ONDU3.ini"))
-    fileName = dest + "ONDU3.ini";
+  // Without a destination a bare "ONDU.ini" would name a file of the current folder.
+  if (!dest.empty()) {
+    if (KVL::Platform::FileExists(dest + "ONDU.ini"))
+      fileName = dest + "ONDU.ini";
+    else if (KVL::Platform::FileExists(dest + "ONDU3.ini"))
+      fileName = dest + "ONDU3.ini";
+  }
   if (fileName.empty()) {
     config_.Clear();
     config_.SetFileName(std::string());
