@@ -6,6 +6,7 @@
 #include "KVL/Base/Platform/Process.h"
 #include "ProductTestUtil.h"
 #include "setup/core/Errors.h"
+#include "setup/core/Resources.h"
 #include "setup/product/CloseApplications.h"
 
 using namespace KVL::Platform;
@@ -21,6 +22,7 @@ protected:
 
   void SetUp() override {
     TSetupActionCloseApplications::PassWaitMs = 100;
+    fixture_.Setup().Resources().LoadLanguage("English.lng");
     fixture_.Setup().AddListener(&listener_);
   }
   void TearDown() override { TSetupActionCloseApplications::PassWaitMs = 2000; }
@@ -65,7 +67,7 @@ TEST_F(CloseApplications, AWindowThatNeverClosesEndsTheRunWithItsClass) {
   TSetupActionCloseApplications::PassWaitMs = 10;
   // Long enough to outlast every pass; then it ends by itself.
   std::optional<TProcess> stubborn =
-      ProductTest::StartWindow({"--stubborn-window", "TONDUATEForm", "5000"}, "TONDUATEForm", 1);
+      ProductTest::StartWindow({"--stubborn-window", "TONDUATEForm", "3000"}, "TONDUATEForm", 1);
   if (!stubborn) GTEST_SKIP() << "this system cannot create top-level windows";
   TSetupActionCloseApplications action;
   try {

@@ -7,6 +7,7 @@
 #include "KVL/Base/Platform/Registry.h"
 #include "ProductTestUtil.h"
 #include "setup/core/Errors.h"
+#include "setup/core/Resources.h"
 #include "setup/product/FolderRemoval.h"
 #include "setup/product/UninstallActions.h"
 
@@ -37,6 +38,7 @@ protected:
                                                         ProductTest::UninstallData(uninstallIni), params,
                                                         ProductTest::OnduClass());
     f->Setup().SetDestPath(dest);
+    f->Setup().Resources().LoadLanguage("English.lng");
     f->Setup().AddListener(&listener_);
     return f;
   }
@@ -133,8 +135,8 @@ TEST_F(UninstallActions, FilesAndFoldersGoAsTheUserChose) {
 TEST_F(UninstallActions, FileListResolvesEveryEntryInsideTheFolderOnce) {
   const std::string dest = root_.File("a/inst/");
   const std::string elsewhere = root_.File("elsewhere.txt");  // installed outside, recorded absolute
-  const std::string above = root_.File("above.txt");          // what "..\..\above.txt" would reach
-  const std::string ini = "[Uninstall]\r\n0=a.txt\r\nCount=7\r\n2=Sub\\b.txt\r\n3=A.TXT\r\n4=..\\..\\above.txt\r\n5=" +
+  const std::string above = root_.File("above.txt");          // what "../../above.txt" would reach
+  const std::string ini = "[Uninstall]\r\n0=a.txt\r\nCount=7\r\n2=Sub\\b.txt\r\n3=A.TXT\r\n4=../../above.txt\r\n5=" +
                           elsewhere + "\r\n6=Sub/b.txt\r\n";
   ASSERT_TRUE(ForceDirectories(dest + "Sub" + kPathDelim));
   for (const std::string& file : {dest + "a.txt", dest + "Sub" + kPathDelim + "b.txt", elsewhere, above})
