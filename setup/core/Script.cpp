@@ -50,6 +50,7 @@ void TSetupScriptGroup::LoadFromNode(const TKVLXMLNode& group) {
 
 void TSetupScript::LoadFromStream(KVL::Streams::TKVLStream& stream) {
   TKVLXMLDocument doc(stream);
+  loadError_ = doc.LoadError();
   TKVLXMLNode* root = doc.Child(0);  // only the first top-level element counts
   if (!root) return;
   TKVLXMLNode* node = nullptr;

@@ -46,6 +46,8 @@ class TSetupScript {
 public:
   // Loads the XML script; a malformed document yields what was read before its fault.
   void LoadFromStream(KVL::Streams::TKVLStream& stream);
+  // Why the document stopped loading early; empty when it loaded whole.
+  const std::string& LoadError() const { return loadError_; }
   // The value of the last setting of that name (ignoring case); empty when missing.
   std::string GetSetting(std::string_view name) const;
 
@@ -61,6 +63,7 @@ private:
   TSetupScriptGroup license_;
   KVL::Classes::TKVLStringList settings_;
   TSetupScriptGroup shortcuts_;
+  std::string loadError_;
 };
 
 } // namespace Setup::Core

@@ -87,6 +87,10 @@ std::vector<std::string> SplitArguments(const std::string& arguments);
 // window shown normally, in workDir when not empty. Raises EKVLProcessError when it cannot be started.
 TProcess StartProcess(const std::string& program, const std::vector<std::string>& args,
                       const std::string& workDir = std::string());
+// The same with the program's standard output and error both written to outputFile
+// (created or replaced); for tools and tests that read what a program reported.
+TProcess StartProcessCapturing(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& outputFile, const std::string& workDir = std::string());
 // Starts a whole command line, the program included (Windows: CreateProcessW with no
 // separate program name; POSIX: split by SplitCommandLine first).
 TProcess StartProcess(const std::string& commandLine);

@@ -62,7 +62,8 @@ std::string FindProgram(const std::string& name) {
 // Starts path with argv; returns the child's pid, or -1 with errno set when it could not be
 // executed. A detached program runs in its own session as a grandchild (nobody has to reap
 // it), with its standard streams on /dev/null.
-pid_t Spawn(const std::string& path, const std::vector<std::string>& args, const std::string& workDir, bool detached) {
+pid_t Spawn(const std::string& path, const std::vector<std::string>& args, const std::string& workDir, bool detached,
+            const std::string& outputFile = std::string()) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -92,6 +93,13 @@ pid_t Spawn(const std::string& path, const std::vector<std::string>& args, const
       if (grandchild < 0) ChildFail(fds[1]);
       if (grandchild > 0) _exit(0);
     }
+    if (!outputFile.empty()) {
+      int out = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out < 0) ChildFail(fds[1]);
+      dup2(out, 1);
+      dup2(out, 2);
+      if (out > 2) close(out);
+    }
     if (!workDir.empty() && chdir(workDir.c_str()) != 0) ChildFail(fds[1]);
     execv(path.c_str(), argv.data());
     ChildFail(fds[1]);
@@ -120,11 +128,12 @@ std::string ErrorText(int err) {
   return strerror_r(err, buf, sizeof buf);
 }
 
-TProcess Start(const std::string& program, std::vector<std::string> argv, const std::string& workDir) {
+TProcess Start(const std::string& program, std::vector<std::string> argv, const std::string& workDir,
+               const std::string& outputFile = std::string()) {
   const std::string path = FindProgram(program);
   if (path.empty()) throw EKVLProcessError(ENOENT, "Cannot start " + program + ": " + ErrorText(ENOENT));
   argv.insert(argv.begin(), program);
-  pid_t pid = Spawn(path, argv, workDir, false);
+  pid_t pid = Spawn(path, argv, workDir, false, outputFile);
   if (pid < 0) {
     int err = errno;
     throw EKVLProcessError(static_cast<uint32_t>(err), "Cannot start " + program + ": " + ErrorText(err));
@@ -200,6 +209,11 @@ bool TProcess::WaitForInputIdle(int) { return true; }
 
 TProcess StartProcess(const std::string& program, const std::vector<std::string>& args, const std::string& workDir) {
   return Start(program, args, workDir);
+}
+
+TProcess StartProcessCapturing(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& outputFile, const std::string& workDir) {
+  return Start(program, args, workDir, outputFile);
 }
 
 TProcess StartProcess(const std::string& commandLine) {

@@ -26,18 +26,35 @@ std::string ErrorText(DWORD code) {
   throw EKVLProcessError(code, what + ": " + ErrorText(code));
 }
 
-TProcess Create(const std::string& commandLine, const std::string& workDir, const std::string& what) {
+TProcess Create(const std::string& commandLine, const std::string& workDir, const std::string& what,
+                const std::string& outputFile = std::string()) {
   std::wstring line = Wide(commandLine);
   std::wstring dir = Wide(workDir);
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = SW_SHOWNORMAL;
+  HANDLE output = INVALID_HANDLE_VALUE;
+  if (!outputFile.empty()) {
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    output = CreateFileW(Wide(outputFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) RaiseLastError("Cannot create " + outputFile);
+    si.dwFlags |= STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = output;
+    si.hStdError = output;
+  }
   PROCESS_INFORMATION pi = {};
   // CreateProcessW may write into the command line, hence the mutable copy.
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, dir.empty() ? nullptr : dir.c_str(),
-                      &si, &pi))
+  const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      dir.empty() ? nullptr : dir.c_str(), &si, &pi);
+  const DWORD error = GetLastError();
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  if (!started) {
+    SetLastError(error);
     RaiseLastError("Cannot start " + what);
+  }
   CloseHandle(pi.hThread);
   return TProcess(pi.dwProcessId, reinterpret_cast<intptr_t>(pi.hProcess));
 }
@@ -87,6 +104,11 @@ bool TProcess::WaitForInputIdle(int timeoutMs) {
 
 TProcess StartProcess(const std::string& program, const std::vector<std::string>& args, const std::string& workDir) {
   return Create(QuoteCommandLine(program, args), workDir, program);
+}
+
+TProcess StartProcessCapturing(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& outputFile, const std::string& workDir) {
+  return Create(QuoteCommandLine(program, args), workDir, program, outputFile);
 }
 
 TProcess StartProcess(const std::string& commandLine) { return Create(commandLine, std::string(), commandLine); }
