@@ -17,7 +17,7 @@ namespace {
 
 // Main windows of the player and its tools, current and earlier generations.
 constexpr const char* kWindowClasses[] = {
-    "TONDU2EditorForm", "TONDU2MainW",           "TONDU3MainWindow", "TONDUATEForm",
+    "TONDU2EditorForm",       "TONDU2MainW",      "TONDU3MainWindow", "TONDUATEForm",
     "TONDUConverterMainForm", "TONDULibMainForm", "TONDUMainForm",
 };
 
