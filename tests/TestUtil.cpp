@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "KVL/Base/Platform/File.h"
+#include "KVL/Base/Platform/Messaging.h"
 #include "KVL/Base/Platform/Process.h"
 
 namespace TestUtil {
@@ -55,6 +57,24 @@ std::string ChildProgramPath() {
 
 void CopyChildProgram(const std::string& path) {
   fs::copy_file(fs::u8path(ChildProgramPath()), fs::u8path(path), fs::copy_options::overwrite_existing);
+}
+
+bool WaitForFile(const std::string& path, int timeoutMs) {
+  for (int waited = 0; waited < timeoutMs; waited += 20) {
+    if (KVL::Platform::FileExists(path)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return KVL::Platform::FileExists(path);
+}
+
+bool WaitForExitServing(KVL::Platform::TProcess& process, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!process.WaitForExit(0)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (process.NativeWaitable() >= 0) KVL::Platform::WaitFor(process.NativeWaitable(), 50);
+    else KVL::Platform::WaitForAny({}, 20);
+  }
+  return true;
 }
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {

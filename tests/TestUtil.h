@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "KVL/Base/Platform/Process.h"
+
 namespace TestUtil {
 
 // A fresh folder below the temporary folder, removed with everything in it on destruction.
@@ -44,5 +46,12 @@ TToolRun RunToolCapturing(TEntry entry, const std::vector<std::string>& args) {
 std::string ChildProgramPath();
 void CopyChildProgram(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
+
+// Waits up to timeoutMs for a file to appear (a detached program's mark).
+bool WaitForFile(const std::string& path, int timeoutMs);
+
+// Waits up to timeoutMs for a child to end while the calling thread keeps serving its
+// messages, watches and mailbox; true once it has ended.
+bool WaitForExitServing(KVL::Platform::TProcess& process, int timeoutMs);
 
 } // namespace TestUtil

@@ -53,6 +53,7 @@ public:
 
   const std::string& Language() const { return language_; }
   const KVL::Classes::TKVLStringList& Languages() const { return languages_; }
+  // Not locked: for use before the worker starts (GetText is the locked way).
   const KVL::FileFormats::INI::TKVLIniFile& Texts() const { return texts_; }
   Package::TSetupPackageReader& ProductPackage() { return *productPackage_; }
   Package::TSetupPackageReader& SetupPackage() { return *setupPackage_; }
@@ -64,6 +65,9 @@ public:
 
 private:
   void Load();
+  void LoadEnglish();
+  // Merges the language file over the texts and makes it the current language.
+  void MergeLanguage(const std::string& fileName);
 
   KVL::FileFormats::INI::TKVLIniFile texts_;
   std::string language_;
@@ -76,6 +80,8 @@ private:
   std::string startMenuFolder_;
   TSetupScript script_;
   std::mutex packagesLock_;
+  // Reads of texts_ update its lookup caches; the worker and the user interface both read.
+  mutable std::mutex textsLock_;
 };
 
 } // namespace Setup::Core

@@ -1,6 +1,7 @@
 // Copying, moving, attributes, temporary names, scheduled deletions and paths of the file service.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -201,6 +202,28 @@ TEST(FileOps, TempFilesAreCreatedWithUniqueNames) {
   }
   EXPECT_NE(names[0], names[1]);
   EXPECT_EQ(CreateTempFile(dir.File("missing"), "del"), "");
+}
+
+TEST(FileOps, PrivateFoldersAreNewAndClosedToOthers) {
+  TTempDir dir;
+  std::vector<std::string> made;
+  for (const std::string& folder : {dir.Path(), dir.Path().substr(0, dir.Path().size() - 1), dir.Path()}) {
+    const std::string p = CreatePrivateDirectory(folder, "ond");
+    ASSERT_FALSE(p.empty());
+    EXPECT_EQ(p.back(), kPathDelim);
+    EXPECT_TRUE(DirectoryExists(p));
+    // <folder>ond<hex digits><separator>
+    ASSERT_EQ(p.rfind(dir.Path() + "ond", 0), 0u) << p;
+    const std::string middle = p.substr(dir.Path().size() + 3, p.size() - dir.Path().size() - 4);
+    EXPECT_TRUE(middle.size() >= 8 && middle.find_first_not_of("0123456789ABCDEF") == std::string::npos) << p;
+    for (const std::string& earlier : made) EXPECT_NE(p, earlier);
+    made.push_back(p);
+#ifndef _WIN32
+    // Exactly rwx for the owner, whatever the umask.
+    EXPECT_EQ(std::filesystem::status(p).permissions(), std::filesystem::perms::owner_all) << p;
+#endif
+  }
+  EXPECT_EQ(CreatePrivateDirectory(dir.File("missing/deeper"), "ond"), "");
 }
 
 TEST(FileOps, ScheduledDeletionsAreRecordedForTheNextRestart) {

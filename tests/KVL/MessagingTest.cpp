@@ -11,7 +11,9 @@
 #include "KVL/Base/Platform/Event.h"
 #include "KVL/Base/Platform/Messaging.h"
 #include "KVL/Base/Platform/Thread.h"
+#include "KVL/Base/Platform/Process.h"
 #include "KVL/Base/SysUtils.h"
+#include "TestUtil.h"
 
 using namespace KVL::Platform;
 using KVL::SysUtils::EKVLInvalidOperation;
@@ -183,6 +185,18 @@ TEST(MessagingWindow, RegisteredMessagesAreStablePerName) {
   EXPECT_EQ(RegisterMessage("SPAWNTOKEN"), token);
   EXPECT_NE(RegisterMessage("KVL.MessagingTest.Other"), token);
   EXPECT_THROW(RegisterMessage(""), EKVLInvalidOperation);
+}
+
+TEST(MessagingWindow, RegisteredMessageNumbersAgreeAcrossProcesses) {
+  // Another instance compares the token it registered with the one it receives.
+  TestUtil::TTempDir dir;
+  for (const std::string name : {"SpawnToken", "KVL.MessagingTest.Shared"}) {
+    const std::string file = dir.File(name + ".txt");
+    TProcess child = StartProcess(TestUtil::ChildProgramPath(), {"--message-number", name, file});
+    ASSERT_TRUE(child.WaitForExit(20000));
+    ASSERT_EQ(child.ExitCode(), 0u);
+    EXPECT_EQ(TestUtil::ReadWholeFile(file), std::to_string(RegisterMessage(KVL::SysUtils::UpperCase(name)))) << name;
+  }
 }
 
 TEST(MessagingSynchronize, RunsOnMainThreadAndReraisesInCaller) {

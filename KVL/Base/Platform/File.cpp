@@ -23,7 +23,8 @@ TPlatformFile& TPlatformFile::operator=(TPlatformFile&& other) noexcept {
 TPlatformFile TPlatformFile::Open(const std::string& path, TFileOpenMode mode) {
   TPlatformFile f;
   if (!f.TryOpen(path, mode)) {
-    const char* verb = mode == TFileOpenMode::fomCreate ? "create" : "open";
+    const bool create = mode == TFileOpenMode::fomCreate || mode == TFileOpenMode::fomCreateShared;
+    const char* verb = create ? "create" : "open";
     throw SysUtils::EKVLFileOpenError(
         SysUtils::Format("Cannot %s file \"%s\". %s", verb, path.c_str(), LastSystemErrorText().c_str()));
   }

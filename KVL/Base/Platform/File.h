@@ -15,6 +15,9 @@ enum class TFileOpenMode {
   fomRead,       // existing file, read only; others may read and write meanwhile
   fomReadWrite,  // existing file, read and write; shared like fomRead
   fomCreate,     // create or truncate, read and write
+  // Like fomCreate, but others may go on reading and writing the file meanwhile (a target
+  // that another program holds open with full sharing can still be replaced).
+  fomCreateShared,
 };
 
 // An open file; closed by the destructor. Moves, never copies.

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,7 +26,8 @@ bool TPlatformFile::TryOpen(const std::string& path, TFileOpenMode mode) {
   switch (mode) {
     case TFileOpenMode::fomRead: flags |= O_RDONLY; break;
     case TFileOpenMode::fomReadWrite: flags |= O_RDWR; break;
-    case TFileOpenMode::fomCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case TFileOpenMode::fomCreate:
+    case TFileOpenMode::fomCreateShared: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
   }
   int fd;
   do fd = ::open(path.c_str(), flags, 0644);
@@ -321,6 +323,29 @@ std::string CreateTempFile(const std::string& folder, const std::string& prefix)
     if (fd >= 0) {
       ::close(fd);
       return name;
+    }
+    if (errno != EEXIST) return std::string();
+  }
+  errno = EEXIST;
+  return std::string();
+}
+
+std::string CreatePrivateDirectory(const std::string& folder, const std::string& prefix) {
+  std::string dir = folder;
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    uint64_t random = 0;
+    if (getrandom(&random, sizeof random, 0) != sizeof random) return std::string();
+    std::string path = dir + prefix + SysUtils::Format("%016llX", static_cast<unsigned long long>(random));
+    // Created with no access for others; chmod makes it exactly 0700 whatever the umask took.
+    if (::mkdir(path.c_str(), 0700) == 0) {
+      if (::chmod(path.c_str(), 0700) != 0) {
+        int saved = errno;
+        ::rmdir(path.c_str());
+        errno = saved;
+        return std::string();
+      }
+      return path + '/';
     }
     if (errno != EEXIST) return std::string();
   }

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include "KVL/Base/Platform/WinString.h"
+#include <bcrypt.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <vector>
@@ -31,9 +33,11 @@ constexpr DWORD kKnownAttributes = faReadOnly | faHidden | faSystem | faDirector
 bool TPlatformFile::TryOpen(const std::string& path, TFileOpenMode mode) {
   Close();
   DWORD access = mode == TFileOpenMode::fomRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  const bool create = mode == TFileOpenMode::fomCreate || mode == TFileOpenMode::fomCreateShared;
   DWORD share = mode == TFileOpenMode::fomCreate ? FILE_SHARE_READ
-                                                 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  DWORD disposition = mode == TFileOpenMode::fomCreate ? CREATE_ALWAYS : OPEN_EXISTING;
+                : mode == TFileOpenMode::fomCreateShared ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                                                         : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  DWORD disposition = create ? CREATE_ALWAYS : OPEN_EXISTING;
   HANDLE h = CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<intptr_t>(h);
@@ -203,6 +207,38 @@ std::string CreateTempFile(const std::string& folder, const std::string& prefix)
   wchar_t buf[MAX_PATH + 1];
   if (!GetTempFileNameW(Wide(folder).c_str(), Wide(prefix).c_str(), 0, buf)) return std::string();
   return Narrow(buf, wcslen(buf));
+}
+
+std::string CreatePrivateDirectory(const std::string& folder, const std::string& prefix) {
+  // Protected (no inherited entries): full control for the administrators and the system only,
+  // passed on to everything created inside.
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1,
+                                                            &sd, nullptr))
+    return std::string();
+  SECURITY_ATTRIBUTES sa = {sizeof sa, sd, FALSE};
+  std::string dir = folder;
+  if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
+  std::string result;
+  DWORD error = ERROR_ALREADY_EXISTS;
+  for (int attempt = 0; attempt < 100 && error == ERROR_ALREADY_EXISTS; ++attempt) {
+    uint64_t random = 0;
+    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&random), sizeof random,
+                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+      error = ERROR_GEN_FAILURE;
+      break;
+    }
+    std::string path = dir + prefix + SysUtils::Format("%016llX", static_cast<unsigned long long>(random));
+    if (CreateDirectoryW(Wide(path).c_str(), &sa)) {
+      result = path + '\\';
+      error = ERROR_SUCCESS;
+    } else {
+      error = GetLastError();
+    }
+  }
+  LocalFree(sd);
+  SetLastError(error);
+  return result;
 }
 
 bool ScheduleDeleteAtRestart(const std::string& path) {

@@ -4,8 +4,10 @@
 #include <atomic>
 #include <deque>
 #include <future>
+#include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "KVL/Base/Platform/MessagingDetail.h"
 
@@ -20,6 +22,30 @@ std::mutex gSyncLock;
 std::deque<std::packaged_task<void()>*> gSyncQueue;
 
 std::atomic<uint64_t> gNextWatchId{1};
+
+struct TWatch {
+  uint64_t Id;
+  TWaitHandle Handle;
+  std::function<void()> Callback;
+};
+using TWatchTable = std::map<std::thread::id, std::vector<TWatch>>;
+
+// Watches by thread. Not thread_local: MinGW frees a thread's thread_local storage before it
+// runs their destructors, so such an object with a destructor crashes the thread's end.
+// Never destroyed, so that a watch that outlives static destruction can still remove itself.
+struct TWatches {
+  std::mutex Lock;
+  TWatchTable Table;
+};
+TWatches& Watches() {
+  union TImmortal {
+    TWatches Value;
+    TImmortal() : Value() {}
+    ~TImmortal() {}
+  };
+  static TImmortal holder;
+  return holder.Value;
+}
 } // namespace
 
 bool IsMainThread() { return std::this_thread::get_id() == gMainThreadId; }
@@ -48,15 +74,20 @@ bool WaitFor(TWaitHandle handle, int64_t timeoutMs) {
 }
 
 TDispatchWatch::TDispatchWatch(TWaitHandle handle, std::function<void()> callback) : id_(gNextWatchId++) {
-  Detail::ThreadWatches().push_back({id_, handle, std::move(callback)});
+  std::lock_guard<std::mutex> guard(Watches().Lock);
+  Watches().Table[std::this_thread::get_id()].push_back({id_, handle, std::move(callback)});
 }
 
 TDispatchWatch::~TDispatchWatch() {
-  auto& watches = Detail::ThreadWatches();
-  for (auto it = watches.begin(); it != watches.end(); ++it) {
-    if (it->Id == id_) {
+  std::lock_guard<std::mutex> guard(Watches().Lock);
+  TWatchTable& table = Watches().Table;
+  for (auto t = table.begin(); t != table.end(); ++t) {
+    std::vector<TWatch>& watches = t->second;
+    for (auto it = watches.begin(); it != watches.end(); ++it) {
+      if (it->Id != id_) continue;
       watches.erase(it);
-      break;
+      if (watches.empty()) table.erase(t);
+      return;
     }
   }
 }
@@ -87,20 +118,27 @@ void ServeSynchronizeQueue() {
   }
 }
 
-std::vector<TWatchEntry>& ThreadWatches() {
-  thread_local std::vector<TWatchEntry> watches;
-  return watches;
+std::vector<TWatchEntry> ThreadWatches() {
+  std::vector<TWatchEntry> entries;
+  std::lock_guard<std::mutex> guard(Watches().Lock);
+  TWatchTable& table = Watches().Table;
+  auto t = table.find(std::this_thread::get_id());
+  if (t != table.end())
+    for (const TWatch& w : t->second) entries.push_back({w.Id, w.Handle});
+  return entries;
 }
 
 void RunWatch(uint64_t id) {
-  for (const TWatchEntry& w : ThreadWatches()) {
-    if (w.Id == id) {
-      // A copy: the callback may destroy its own watch.
-      std::function<void()> callback = w.Callback;
-      callback();
-      return;
-    }
+  std::function<void()> callback;  // a copy: the callback may destroy its own watch
+  {
+    std::lock_guard<std::mutex> guard(Watches().Lock);
+    TWatchTable& table = Watches().Table;
+    auto t = table.find(std::this_thread::get_id());
+    if (t == table.end()) return;
+    for (const TWatch& w : t->second)
+      if (w.Id == id) callback = w.Callback;
   }
+  if (callback) callback();
 }
 
 } // namespace Detail

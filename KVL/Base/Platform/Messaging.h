@@ -78,7 +78,7 @@ intptr_t SendCopyData(intptr_t handle, uintptr_t wParam, uintptr_t data, const v
 
 // The message number registered for a name (names compare ignoring case). Windows:
 // RegisterWindowMessageW, the same in every process of the session. POSIX: a number from
-// 0xC000 up, stable for the life of this process.
+// 0xC000 up derived from the name, so other processes of ours agree on it too.
 uint32_t RegisterMessage(const std::string& name);
 
 inline constexpr int kWaitTimeout = -1;

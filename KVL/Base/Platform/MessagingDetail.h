@@ -22,11 +22,10 @@ void ServeSynchronizeQueue();
 struct TWatchEntry {
   uint64_t Id;
   TWaitHandle Handle;
-  std::function<void()> Callback;
 };
 
-// The calling thread's watches.
-std::vector<TWatchEntry>& ThreadWatches();
+// The calling thread's watches, oldest first; a copy, since callbacks may add or remove watches.
+std::vector<TWatchEntry> ThreadWatches();
 
 // Runs the callback of the watch with this id, if it still exists (callbacks may remove
 // watches, their own included).

@@ -239,12 +239,26 @@ intptr_t SendCopyData(intptr_t handle, uintptr_t wParam, uintptr_t data, const v
 
 uint32_t RegisterMessage(const std::string& name) {
   if (name.empty()) throw EKVLInvalidOperation("Empty message name");
+  // Another process must arrive at the same number without asking us (the spawn service's
+  // token is compared across processes), so the number comes from the name: FNV-1a of its
+  // upper-cased UTF-8 bytes, in 0xC000..0xFFFE. Two names of one process that meet take the
+  // next free number; only that rare second name then depends on the order of registration.
+  constexpr uint32_t kFirst = 0xC000, kRange = 0x3FFF;
   static std::mutex lock;
   static std::map<std::string, uint32_t> numbers;
+  static std::map<uint32_t, std::string> names;
+  const std::string key = SysUtils::UpperCase(name);
   std::lock_guard<std::mutex> guard(lock);
-  auto [it, added] = numbers.try_emplace(SysUtils::UpperCase(name), 0);
-  if (added) it->second = 0xC000 + static_cast<uint32_t>(numbers.size() - 1);
-  return it->second;
+  auto found = numbers.find(key);
+  if (found != numbers.end()) return found->second;
+  if (numbers.size() >= kRange) throw EKVLInvalidOperation("Too many registered messages");
+  uint32_t hash = 2166136261u;
+  for (unsigned char c : key) hash = (hash ^ c) * 16777619u;
+  uint32_t slot = hash % kRange;
+  while (names.count(kFirst + slot)) slot = (slot + 1) % kRange;
+  numbers[key] = kFirst + slot;
+  names[kFirst + slot] = key;
+  return kFirst + slot;
 }
 
 int WaitForAny(std::span<const TWaitHandle> handles, int64_t timeoutMs) {

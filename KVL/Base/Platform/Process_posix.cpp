@@ -45,7 +45,10 @@ std::string FindProgram(const std::string& name) {
     size_t end = path.find(':', start);
     std::string dir = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (dir.empty()) dir = ".";
-    std::string candidate = dir + "/" + name;
+    // Appended piece by piece: GCC 12 at -O3 misreads dir + "/" + name as overlapping copies.
+    std::string candidate = dir;
+    candidate += '/';
+    candidate += name;
     if (IsExecutableFile(candidate)) return candidate;
     if (end == std::string::npos) return std::string();
     start = end + 1;

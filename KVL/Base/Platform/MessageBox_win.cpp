@@ -1,0 +1,21 @@
+// Win32 message dialog: the system's message box, task-modal to the calling thread's windows.
+#include "KVL/Base/Platform/MessageBox.h"
+
+#include <windows.h>
+
+#include "KVL/Base/Platform/MessageBoxDetail.h"
+#include "KVL/Base/Platform/WinString.h"
+
+namespace KVL::Platform::Detail {
+
+int PlatformMessageDlg(const std::string& text, const std::string& caption, TMsgDlgType type, TMsgDlgButtons buttons,
+                       int defaultResult) {
+  const std::wstring t = Wide(text), c = Wide(caption);
+  // The active window of this thread owns the box when there is one; otherwise the box
+  // disables the thread's other windows while it is up.
+  HWND owner = GetActiveWindow();
+  UINT style = MessageBoxStyle(type, buttons, defaultResult) | (owner ? 0 : MB_TASKMODAL) | MB_SETFOREGROUND;
+  return MessageBoxW(owner, t.c_str(), c.c_str(), style);
+}
+
+} // namespace KVL::Platform::Detail
