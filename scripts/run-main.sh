@@ -1,19 +1,45 @@
 #!/usr/bin/env bash
-# The main job for now: builds the tools and runs the package tool on the sample folder
-# (create, list, verify, extract, compare).
+# The main job: builds the sample ONDU installer and runs it silently against a throw-away
+# sandbox (machine-wide places under KVL_SYSTEM_ROOT, a private HOME), then removes the
+# installation with its own uninstaller, printing what each step did.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 bash "$ONDU_ROOT/scripts/build-native.sh" >/dev/null
-pack="${ONDU_BUILD:-$ONDU_ROOT/build}/tools/ondu-pack"
-work=$(mktemp -d "${TMPDIR:-/tmp}/ondu-main.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+build=${ONDU_BUILD:-$ONDU_ROOT/build}
+installer="$build/app/ondu-setup"
+pack="$build/tools/ondu-pack"
 
-log "create"
-"$pack" create "$work/demo.ipk" "$ONDU_ROOT/samples/pack-demo" --level 4
-log "list"
-"$pack" list "$work/demo.ipk"
-log "verify"
-"$pack" verify "$work/demo.ipk"
-log "extract and compare"
-"$pack" extract "$work/demo.ipk" "$work/out"
-diff -r "$ONDU_ROOT/samples/pack-demo" "$work/out" && echo "extracted tree matches the sample folder byte for byte"
+sandbox=$(mktemp -d "${TMPDIR:-/tmp}/ondu-main.XXXXXX")
+trap 'rm -rf "$sandbox"' EXIT
+mkdir -p "$sandbox/root" "$sandbox/home" "$sandbox/tmp"
+export KVL_SYSTEM_ROOT="$sandbox/root" HOME="$sandbox/home" TMPDIR="$sandbox/tmp"
+export ONDU_STANDIN_LOG_DIR="$sandbox/logs"
+dest="$sandbox/root/opt/ONDU/"
+
+log "install: $(basename "$installer") /AUTO=$dest /SILENT"
+set +e
+"$installer" "/AUTO=$dest" /SILENT
+code=$?
+set -e
+echo "exit code $code"
+[ "$code" -eq 0 ] || exit 1
+log "installed files"
+(cd "$dest" && find . -type f | sort | sed 's|^\./||')
+log "Uninstall.ini inside Uninstall.dat"
+"$pack" extract "$dest/Uninstall.dat" "$sandbox/dat" >/dev/null
+iconv -f UTF-16 -t UTF-8 "$sandbox/dat/Uninstall.ini" | tr -d '\r'
+log "registry entry (stand-in at \$KVL_SYSTEM_ROOT/var/lib/kvl/registry.txt)"
+grep -A12 'Uninstall\\ONDU\]' "$KVL_SYSTEM_ROOT/var/lib/kvl/registry.txt" || true
+
+log "remove: $dest/Uninstall.exe /AUTO /SILENT"
+"$dest/Uninstall.exe" /AUTO /SILENT
+# The uninstaller hands the work to its copy in the temporary folder and ends; wait for it.
+for _ in $(seq 1 300); do
+  [ -e "$dest/Uninstall.exe" ] || [ -e "$dest/Uninstall.dat" ] || break
+  sleep 0.1
+done
+sleep 0.5
+log "left in the sandbox after removal"
+(cd "$sandbox/root" && find . -mindepth 1 | sort | sed 's|^\./||')
+log "deletions pending for the next restart"
+cat "$KVL_SYSTEM_ROOT/var/lib/kvl/pending-deletions.txt" 2>/dev/null || echo "(none)"

@@ -15,6 +15,7 @@
 // code is 0.
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <fstream>
 #include <string>
@@ -38,20 +39,31 @@
 
 namespace {
 
-int RunWindow(const std::string& className) {
+LRESULT CALLBACK ClosableProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_DESTROY) PostQuitMessage(42);
+  return DefWindowProcW(w, msg, wp, lp);
+}
+
+// Ignores close requests; its timer ends it.
+LRESULT CALLBACK StubbornProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_CLOSE) return 0;
+  if (msg == WM_TIMER) DestroyWindow(w);
+  return ClosableProc(w, msg, wp, lp);
+}
+
+// lifetimeMs > 0: the window ignores close requests and destroys itself after that time.
+int RunWindow(const std::string& className, int lifetimeMs = 0) {
   std::u16string u = KVL::SysUtils::Utf8ToUtf16(className);
   std::wstring cls(u.begin(), u.end());
   WNDCLASSW wc = {};
-  wc.lpfnWndProc = [](HWND w, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
-    if (msg == WM_DESTROY) PostQuitMessage(42);
-    return DefWindowProcW(w, msg, wp, lp);
-  };
+  wc.lpfnWndProc = lifetimeMs > 0 ? StubbornProc : ClosableProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = cls.c_str();
   if (!RegisterClassW(&wc)) return 90;
   HWND w = CreateWindowExW(0, cls.c_str(), L"child", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
                            wc.hInstance, nullptr);
   if (!w) return 91;
+  if (lifetimeMs > 0) SetTimer(w, 1, static_cast<UINT>(lifetimeMs), nullptr);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
@@ -85,11 +97,24 @@ bool RecordStart() {
   return true;
 }
 
+// Named Elevator.exe the program stands in for the player's companion program: it appends its
+// arguments, blank-separated, as one line to Elevator.log beside itself and exits 0.
+bool RunAsElevator(const std::vector<std::string>& args) {
+  const std::string exe = KVL::Platform::ExecutablePath();
+  const std::string folder = KVL::Platform::ExtractFilePath(exe);
+  if (!KVL::SysUtils::SameTextAscii(exe.substr(folder.size()), "Elevator.exe")) return false;
+  std::string line;
+  for (size_t i = 1; i < args.size(); ++i) line += (i > 1 ? " " : "") + args[i];
+  std::ofstream(std::filesystem::u8path(folder + "Elevator.log"), std::ios::binary | std::ios::app) << line << "\n";
+  return true;
+}
+
 } // namespace
 
 int main() {
   if (RecordStart()) return 0;
   std::vector<std::string> args = KVL::Platform::ProcessArguments();
+  if (RunAsElevator(args)) return 0;
   int code = 0;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& opt = args[i];
@@ -144,6 +169,15 @@ int main() {
       return result ? static_cast<int>(*result) : 200;
     } else if (opt == "--relaunch-from-temp" && hasValue) {
       Setup::Core::RelaunchFromTemp(args[++i]);
+    } else if (opt == "--stubborn-window" && i + 2 < args.size()) {
+      // --stubborn-window CLASS MS (Windows): like --window, but the window ignores close
+      // requests and ends by itself after MS milliseconds.
+#ifdef _WIN32
+      const std::string cls = args[++i];
+      return RunWindow(cls, std::stoi(args[++i]));
+#else
+      return 99;
+#endif
     } else if (opt == "--window" && hasValue) {
 #ifdef _WIN32
       return RunWindow(args[++i]);

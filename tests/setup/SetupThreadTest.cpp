@@ -26,8 +26,8 @@ public:
   static inline std::vector<int32_t> Steps;
   static inline bool Fail = false;
   void Execute() override {
-    gRan.push_back("A" + std::to_string(Id));
-    if (Fail) throw EInstallerInstallError("action " + std::to_string(Id) + " failed");
+    gRan.push_back(std::string("A").append(std::to_string(Id)));
+    if (Fail) throw EInstallerInstallError(std::string("action ").append(std::to_string(Id)).append(" failed"));
     for (int32_t s : Steps) SetProgress(s);
   }
 };

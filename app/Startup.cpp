@@ -1,0 +1,97 @@
+// The start-up sequence of the installer and uninstaller.
+#include "app/Startup.h"
+
+#include <charconv>
+#include <exception>
+#include <optional>
+
+#include "KVL/Base/Platform/File.h"
+#include "KVL/Base/Platform/MessageBox.h"
+#include "KVL/Base/Platform/Security.h"
+#include "KVL/Base/Platform/Shell.h"
+#include "KVL/Base/SysUtils.h"
+#include "KVL/Base/Utils/CommandLine.h"
+#include "setup/core/Errors.h"
+#include "setup/core/ProductInfo.h"
+#include "setup/core/Resources.h"
+#include "setup/core/Setup.h"
+#include "setup/core/SpawnService.h"
+#include "setup/core/Uninstaller.h"
+
+namespace App {
+
+using namespace Setup::Core;
+using KVL::Utils::CommandLine::GetSwitchValue;
+
+namespace {
+
+// Drops the spawn service however the sequence ends.
+struct TSpawnServiceScope {
+  ~TSpawnServiceScope() { TSetupSpawnService::Finalize(); }
+};
+
+int RunSequence(const std::string& params) {
+  if (!SetupProductInfoClass) throw EInstallerGeneralError("Setup is malformed");
+
+  // Systems with elevation (Windows Vista and later; POSIX with pkexec): the user's instance
+  // re-launches itself elevated and serves as the spawn service while it waits.
+  if (KVL::Platform::CanElevate()) {
+    std::string skipUac;
+    if (GetSwitchValue(params, "SKIPUAC", skipUac)) {
+      // A value that is not a number counts as 0: this instance is its own service.
+      int64_t handle = 0;
+      const std::string value = KVL::SysUtils::Trim(skipUac);
+      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), handle);
+      if (ec != std::errc() || end != value.data() + value.size()) handle = 0;
+      TSetupSpawnService::Initialize(static_cast<intptr_t>(handle));
+    } else if (!KVL::Platform::IsUserAnAdmin()) {
+      std::optional<uint32_t> code = RelaunchElevated(params);
+      return code ? static_cast<int>(*code) : kExitCancelled;
+    }
+  }
+  if (!KVL::Platform::IsUserAnAdmin()) throw EInstallerNoAdminRightsError();
+
+  TSetup setup(params);
+  if (setup.Mode() == smUninstall) {
+    std::string path;
+    if (GetSwitchValue(params, "PATH", path) && !path.empty() && KVL::Platform::DirectoryExists(path)) {
+      setup.SetDestPath(path);
+    } else if (IsRunningFromTemp()) {
+      // The copy has no usable installation folder; copying it again would loop.
+      throw EInstallerMysteryError("Cannot start the Uninstaller");
+    } else {
+      RelaunchFromTemp(params);
+      return kExitSuccess;
+    }
+  }
+
+  setup.Resources().InitializeLanguages();
+
+  if (!setup.HasFlag(sfSilent)) {
+    // The wizard is not part of this program yet: say so instead of pretending to run.
+    throw EInstallerGeneralError("This build of Setup has no wizard; start it with /AUTO /SILENT.");
+  }
+  setup.Run(true);
+  if (setup.HasErrors()) {
+    std::string text;
+    for (int i = 0; i < setup.Errors().Count(); ++i) text += setup.Errors().Strings(i) + "\r\n";
+    throw EInstallerInstallError(text);
+  }
+  setup.LaunchActions();
+  return kExitSuccess;
+}
+
+} // namespace
+
+int RunSetup(const std::string& params) {
+  TSpawnServiceScope spawnScope;
+  try {
+    return RunSequence(params);
+  } catch (const std::exception& e) {
+    KVL::Platform::MessageDlg(e.what(), "Setup", KVL::Platform::TMsgDlgType::mtError,
+                              KVL::Platform::TMsgDlgButtons::mbOK, KVL::Platform::mrOk);
+    return kExitError;
+  }
+}
+
+} // namespace App

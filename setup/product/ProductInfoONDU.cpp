@@ -1,0 +1,112 @@
+// The ONDU player's product information.
+#include "setup/product/ProductInfoONDU.h"
+
+#include <memory>
+#include <vector>
+
+#include "KVL/Base/Platform/File.h"
+#include "KVL/Base/Platform/Process.h"
+#include "KVL/Base/SysUtils.h"
+#include "setup/core/ApplicationRepository.h"
+#include "setup/core/Extract.h"
+#include "setup/core/Resources.h"
+#include "setup/core/Setup.h"
+#include "setup/product/CloseApplications.h"
+#include "setup/product/UninstallActions.h"
+
+namespace Setup::Product::ONDU {
+
+using namespace Setup::Core;
+using Actions::TSetupActionCloseApplications;
+using Actions::TSetupActionUninstallFiles;
+using Actions::TSetupActionUninstallIntegration;
+
+namespace {
+
+constexpr int32_t kFirstUpdatableVersion = 3500;
+constexpr int32_t kLastUpdatableVersion = 5399;
+
+// "Russian" for "Russian.lng" (or a path to it); the name as it stands when it has no extension.
+std::string LanguageName(const std::string& fileName) {
+  size_t start = fileName.find_last_of("\\/:");
+  std::string name = start == std::string::npos ? fileName : fileName.substr(start + 1);
+  size_t dot = name.find_last_of('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+} // namespace
+
+std::string TProductInfoONDU::GetDefaultPath() {
+  std::string folder;
+  if (FindInstallation(folder)) return folder;
+  return TSetupProductInfo::GetDefaultPath();
+}
+
+bool TProductInfoONDU::CanUpdate() {
+  int32_t version = GetInstalledVersion();
+  return version >= kFirstUpdatableVersion && version <= kLastUpdatableVersion;
+}
+
+bool TProductInfoONDU::IsPortable() { return !config_.ReadBool("System", "UserMode", true); }
+
+int32_t TProductInfoONDU::GetInstalledVersion() { return config_.ReadInteger("System", "Version", 0); }
+
+void TProductInfoONDU::LoadInstallation() {
+  const std::string& dest = Setup::Core::Setup->DestPath();
+  std::string fileName;
+  // Without a destination a bare "ONDU.ini" would name a file of the current folder.
+  if (!dest.empty()) {
+    if (KVL::Platform::FileExists(dest + "ONDU.ini"))
+      fileName = dest + "ONDU.ini";
+    else if (KVL::Platform::FileExists(dest + "ONDU3.ini"))
+      fileName = dest + "ONDU3.ini";
+  }
+  if (fileName.empty()) {
+    config_.Clear();
+    config_.SetFileName(std::string());
+  } else {
+    config_.LoadFromFile(fileName);
+  }
+  Setup::Core::Setup->Settings().WriteSectionText("Integration", config_.ReadSectionText("Integration"));
+}
+
+void TProductInfoONDU::PopulateActions(const TSetupActionClassCallback& callback) {
+  if (Setup::Core::Setup->Mode() == smUninstall) {
+    callback(ActionClassOf<TSetupActionCloseApplications>("TSetupActionCloseApplications"));
+    callback(ActionClassOf<TSetupActionUninstallIntegration>("TSetupActionUninstallIntegration"));
+    callback(ActionClassOf<TSetupActionUninstallFiles>("TSetupActionUninstallFiles"));
+    return;
+  }
+  callback(ActionClassOf<TSetupActionCloseApplications>("TSetupActionCloseApplications"));
+  // The preparation and backup action goes here, then the add-ons action when IsAddonsAvailable.
+  callback(ActionClassOf<TSetupActionExtract>("TSetupActionExtract"));
+  // The configuration, integration (neither sfUpdate nor sfPortable), shortcuts (not sfUpdate)
+  // and shell-cache refresh (IsWindows10OrLater) actions go here, in that order.
+}
+
+bool TProductInfoONDU::FindInstallation(std::string& folder) {
+  for (const char* name : {"ONDU", "ONDU3"})
+    if (TSetupApplicationRepository::GetInstallPath(name, folder)) return true;
+  folder.clear();
+  // A running player tells where it lives.
+  std::vector<intptr_t> windows = KVL::Platform::FindTopLevelWindows("TONDUMainForm");
+  if (windows.empty()) return false;
+  uint32_t processId = KVL::Platform::WindowProcessId(windows.front());
+  if (processId == 0) return false;
+  std::string exe = KVL::Platform::ProcessExecutablePath(processId);
+  if (exe.empty()) return false;
+  folder = KVL::Platform::ExtractFilePath(exe);
+  return !folder.empty();
+}
+
+bool TProductInfoONDU::IsAddonsAvailable() {
+  TSetup& setup = *Setup::Core::Setup;
+  return !setup.HasFlag(sfAuto) && !setup.HasFlag(sfSilent) &&
+         KVL::SysUtils::SameText(LanguageName(setup.Resources().Language()), "Russian");
+}
+
+void RegisterProduct() {
+  SetupProductInfoClass = []() -> std::unique_ptr<TSetupProductInfo> { return std::make_unique<TProductInfoONDU>(); };
+}
+
+} // namespace Setup::Product::ONDU
