@@ -44,8 +44,9 @@ std::string FindProgram(const std::string& name) {
   for (;;) {
     size_t end = path.find(':', start);
     std::string dir = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    if (dir.empty()) dir = ".";
-    // Appended piece by piece: GCC 12 at -O3 misreads dir + "/" + name as overlapping copies.
+    // Built piece by piece: GCC 12 at -O3 misreads dir = "." and dir + "/" + name as
+    // overlapping copies.
+    if (dir.empty()) dir.push_back('.');
     std::string candidate = dir;
     candidate += '/';
     candidate += name;
