@@ -55,8 +55,10 @@ def run_timed(argv, env=None, cwd=None, output=None):
 
 
 def check(cond, msg):
+    """A run that failed or a setup that cannot work: no figures, exit code 3."""
     if not cond:
-        sys.exit(f"install_bench: {msg}")
+        print(f"install_bench: {msg}", file=sys.stderr)
+        sys.exit(3)
 
 
 def sh(*argv, **kw):
@@ -391,7 +393,7 @@ def main():
     p.add_argument("--work", required=True, help="folder for payloads, installers and runs (reused)")
     p.add_argument("--runs", type=int, default=3)
     args = p.parse_args()
-    check(args.runs >= 1, "--runs must be at least 1")
+    check(args.runs >= 3, "--runs must be at least 3: a median of fewer says little on a shared machine")
     args.work = os.path.abspath(args.work)
     os.makedirs(args.work, exist_ok=True)
     if args.leg == "linux":
