@@ -232,8 +232,12 @@ TEST_F(SilentInstall, DamagedOrIncompleteInstallersTouchNothing) {
 }
 
 TEST_F(SilentInstall, SwitchValueWithSpacesAndQuotes) {
+  // Written as a user types it: the value in quotes after the equals sign.
   const std::string dest = sandbox_.File("My Apps/ONDU 'x'") + kPathDelim;
-  TRun r = Install({"/AUTO=" + dest, "/SILENT"});
+  const std::string out = sandbox_.File("output.txt");
+  TProcess p = StartProcessCapturing("\"" + SampleInstaller() + "\" /AUTO=\"" + dest + "\" /SILENT", out);
+  ASSERT_TRUE(p.WaitForExit(120000));
+  TRun r{p.ExitCode(), TestUtil::ReadWholeFile(out)};
   ASSERT_EQ(r.Code, 0u) << r.Output;
   EXPECT_TRUE(FileExists(dest + "ONDU.exe"));
 }
