@@ -10,7 +10,6 @@ shift || true
 build=${ONDU_FUZZ_BUILD:-$ONDU_ROOT/build-fuzz}
 cmake -S "$ONDU_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DONDU_FUZZ=ON -DONDU_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$JOBS"
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
@@ -18,6 +17,8 @@ if [ ${#targets[@]} -eq 0 ]; then
     [ -e "$src" ] && targets+=("$(basename "$src" .cpp)")
   done
 fi
+# Only the fuzzers (and the libraries under them): the programs and the sample are not fuzzed.
+cmake --build "$build" -j"$JOBS" --target "${targets[@]}"
 for t in "${targets[@]}"; do
   log "fuzzing $t for ${seconds}s"
   # The checked-in seeds stay read-only; new inputs go to a scratch corpus.

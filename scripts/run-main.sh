@@ -26,20 +26,20 @@ echo "exit code $code"
 log "installed files"
 (cd "$dest" && find . -type f | sort | sed 's|^\./||')
 log "Uninstall.ini inside Uninstall.dat"
-"$pack" extract "$dest/Uninstall.dat" "$sandbox/dat" >/dev/null
+"$pack" extract "${dest}Uninstall.dat" "$sandbox/dat" >/dev/null
 iconv -f UTF-16 -t UTF-8 "$sandbox/dat/Uninstall.ini" | tr -d '\r'
 log "registry entry (stand-in at \$KVL_SYSTEM_ROOT/var/lib/kvl/registry.txt)"
 grep -A12 'Uninstall\\ONDU\]' "$KVL_SYSTEM_ROOT/var/lib/kvl/registry.txt" || true
 
-log "remove: $dest/Uninstall.exe /AUTO /SILENT"
-"$dest/Uninstall.exe" /AUTO /SILENT
+log "remove: ${dest}Uninstall.exe /AUTO /SILENT"
+"${dest}Uninstall.exe" /AUTO /SILENT
 # The uninstaller hands the work to its copy in the temporary folder and ends; wait for it.
 for _ in $(seq 1 300); do
-  [ -e "$dest/Uninstall.exe" ] || [ -e "$dest/Uninstall.dat" ] || break
+  [ -e "${dest}Uninstall.exe" ] || [ -e "${dest}Uninstall.dat" ] || break
   sleep 0.1
 done
 sleep 0.5
 log "left in the sandbox after removal"
 (cd "$sandbox/root" && find . -mindepth 1 | sort | sed 's|^\./||')
 log "deletions pending for the next restart"
-cat "$KVL_SYSTEM_ROOT/var/lib/kvl/pending-deletions.txt" 2>/dev/null || echo "(none)"
+cat "$KVL_SYSTEM_ROOT/var/lib/kvl/pending-deletions" 2>/dev/null || echo "(none)"

@@ -7,7 +7,7 @@ source "$(dirname "$0")/lib.sh"
 ensure_packages "${NATIVE_PACKAGES[@]}"
 
 # The suites whose code runs on more than one thread.
-filter=${1:-'Messaging*'}
+filter=${1:-'Messaging*:ProcessMailbox*:SpawnService*:SetupObject*:SetupThread*:Extract*:CloseApplications*'}
 build=${ONDU_TSAN_BUILD:-$ONDU_ROOT/build-tsan}
 log "ThreadSanitizer build in $build"
 cmake -S "$ONDU_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \

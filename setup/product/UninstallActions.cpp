@@ -111,6 +111,9 @@ std::unique_ptr<TKVLStringList> TSetupActionUninstallFiles::CreateFolderList() {
     addWhole(removeBackups ? dest : dest + "Profile" + kPathDelim);
     // The settings folders of every user account (when ONDU.ini says UserMode=1) go here.
   }
+  // Last, the program folder itself when nothing is left in it: an emptied installation
+  // leaves no empty folder behind.
+  folders->SetTag(folders->Add(dest), ftIfEmpty);
   return folders;
 }
 

@@ -11,6 +11,7 @@
 #include "KVL/Base/Platform/File.h"
 #include "KVL/Base/Platform/Process.h"
 #include "KVL/Base/Platform/Registry.h"
+#include "KVL/Base/Platform/Resources.h"
 #include "KVL/Base/Streams.h"
 #include "TestUtil.h"
 #include "setup/core/ApplicationRepository.h"
@@ -194,6 +195,15 @@ TEST_F(SilentInstall, DamagedOrIncompleteInstallersTouchNothing) {
   }
   TestUtil::WriteWholeFile(installer, bytes);
 
+  // The program with its SETUP package only.
+  const std::string setupOnly = work.File("setup-only.exe");
+  {
+    KVL::Platform::TResourceModule module(SampleInstaller());
+    std::unique_ptr<TResourceData> setup = module.Load("SETUP");
+    ASSERT_TRUE(CopyFileReplacing(Native(ONDU_SETUP_BARE), setupOnly));
+    UpdateResources(setupOnly, {{"SETUP", std::string(reinterpret_cast<const char*>(setup->Data()), setup->Size())}});
+  }
+
   // Install.xml cut halfway, and one without a product name.
   CopyTree(StageDir("SETUP"), work.File("half"));
   const std::string script = TestUtil::ReadWholeFile(work.File("half/Install.xml"));
@@ -208,6 +218,7 @@ TEST_F(SilentInstall, DamagedOrIncompleteInstallersTouchNothing) {
     const char* Message;
   } cases[] = {
       {installer, "Package was corrupted"},
+      {setupOnly, "Resource PRODUCT not found"},
       {BuildInstaller(work.File("half"), StageDir("PRODUCT"), work.File("half.exe")), "Install.xml is malformed"},
       {BuildInstaller(work.File("noname"), StageDir("PRODUCT"), work.File("noname.exe")), "TSetupProductInfo.GetName"},
   };
@@ -221,8 +232,12 @@ TEST_F(SilentInstall, DamagedOrIncompleteInstallersTouchNothing) {
 }
 
 TEST_F(SilentInstall, SwitchValueWithSpacesAndQuotes) {
+  // Written as a user types it: the value in quotes after the equals sign.
   const std::string dest = sandbox_.File("My Apps/ONDU 'x'") + kPathDelim;
-  TRun r = Install({"/AUTO=" + dest, "/SILENT"});
+  const std::string out = sandbox_.File("output.txt");
+  TProcess p = StartProcessCapturing("\"" + SampleInstaller() + "\" /AUTO=\"" + dest + "\" /SILENT", out);
+  ASSERT_TRUE(p.WaitForExit(120000));
+  TRun r{p.ExitCode(), TestUtil::ReadWholeFile(out)};
   ASSERT_EQ(r.Code, 0u) << r.Output;
   EXPECT_TRUE(FileExists(dest + "ONDU.exe"));
 }

@@ -156,7 +156,7 @@ TEST_F(UninstallActions, FileListResolvesEveryEntryInsideTheFolderOnce) {
   EXPECT_FALSE(FileExists(dest + "a.txt"));
   EXPECT_FALSE(FileExists(elsewhere));
   EXPECT_FALSE(DirectoryExists(dest + "Sub"));
-  EXPECT_TRUE(DirectoryExists(dest));  // not a folder the user asked to remove whole
+  EXPECT_FALSE(DirectoryExists(dest));  // emptied, so the program folder goes as well
   EXPECT_TRUE(FileExists(above));
 }
 

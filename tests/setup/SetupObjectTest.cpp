@@ -202,3 +202,40 @@ TEST_F(SetupObjectTest, StatusTextTravelsAsCopyDataAndForeignCopyDataIsIgnored) 
   EXPECT_EQ(rec.Seen.size(), 1u);
   f.Setup().RemoveListener(&rec);
 }
+
+TEST_F(SetupObjectTest, LaunchActionsStartsTheChosenProgramsOfACleanInstallation) {
+  // The script's one action is a program standing in for the player; it records its start.
+  SetupTest::TFiles files = SetupTest::MinimalSetupFiles();
+  std::string& script = files[0].second;
+  script.replace(script.find("</product>"), 10,
+                 "<Actions><File name=\"$DEST\\Elevator.exe\"/></Actions></product>");
+  ASSERT_TRUE(KVL::Platform::ForceDirectories(dest_));
+  const std::string program = Delimited(dest_) + "Elevator.exe";
+  ASSERT_TRUE(KVL::Platform::CopyFileReplacing(TestUtil::ChildProgramPath(), program));
+  const std::string log = Delimited(dest_) + "Elevator.log";
+
+  struct {
+    const char* Params;
+    bool Choice;     // the user's choice stored under Actions (or none)
+    bool HasChoice;
+    bool Error;
+    bool Starts;
+  } const cases[] = {
+      {"/AUTO=\"%D\"", false, false, false, false},         // no choice, no /UPDATE /RUN: nothing
+      {"/AUTO=\"%D\"", true, true, false, true},            // the user ticked it
+      {"/AUTO=\"%D\"", true, true, true, false},            // a run with errors starts nothing
+      {"/AUTO=\"%D\" /UPDATE /RUN", false, false, false, true},  // unattended update with /RUN
+  };
+  TTestProductInfo::InstalledVersion = 5300;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Params);
+    KVL::Platform::RemoveFile(log);
+    std::string params = c.Params;
+    params.replace(params.find("%D"), 2, dest_);
+    TSetupFixture f(files, {}, params);
+    if (c.HasChoice) f.Setup().Settings().WriteBool("Actions", "$DEST\\Elevator.exe", c.Choice);
+    if (c.Error) f.Setup().AddError("failed");
+    f.Setup().LaunchActions();
+    EXPECT_EQ(TestUtil::WaitForFile(log, c.Starts ? 20000 : 1500), c.Starts);
+  }
+}

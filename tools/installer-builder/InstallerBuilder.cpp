@@ -1,7 +1,6 @@
 // ondu-build-installer: the compiled installer plus its SETUP and PRODUCT packages as resources.
 #include "tools/installer-builder/InstallerBuilder.h"
 
-#include <filesystem>
 
 #include "KVL/Base/Platform/File.h"
 #include "KVL/Base/Platform/Resources.h"
@@ -28,11 +27,9 @@ std::string PackFolder(const std::string& folder) {
 }
 
 void CopyExecutable(const std::string& from, const std::string& to) {
-  // std::filesystem keeps the file's permissions, so the copy stays executable on POSIX.
-  std::error_code ec;
-  std::filesystem::copy_file(std::filesystem::u8path(from), std::filesystem::u8path(to),
-                             std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) throw Tools::EToolError("Cannot copy " + from + " to " + to + ": " + ec.message());
+  // Keeps the file's permissions, so the copy stays executable on POSIX; replaces an earlier output.
+  if (!KVL::Platform::CopyFileReplacing(from, to))
+    throw Tools::EToolError("Cannot copy " + from + " to " + to + ": " + KVL::Platform::LastSystemErrorText());
 }
 
 } // namespace

@@ -15,7 +15,18 @@ int PlatformMessageDlg(const std::string& text, const std::string& caption, TMsg
   // disables the thread's other windows while it is up.
   HWND owner = GetActiveWindow();
   UINT style = MessageBoxStyle(type, buttons, defaultResult) | (owner ? 0 : MB_TASKMODAL) | MB_SETFOREGROUND;
-  return MessageBoxW(owner, t.c_str(), c.c_str(), style);
+  // A program started with its standard error redirected (a deployment tool, a test) gets the
+  // message there as well; a plain GUI start has no such handle.
+  HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  if (err != nullptr && err != INVALID_HANDLE_VALUE) {
+    const std::string line = caption + ": " + text + "\r\n";
+    DWORD written = 0;
+    WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  }
+  const int result = MessageBoxW(owner, t.c_str(), c.c_str(), style);
+  if (result != 0) return result;
+  // No box could be shown (no desktop): the most cautious answer.
+  return UnattendedAnswer(buttons);
 }
 
 } // namespace KVL::Platform::Detail

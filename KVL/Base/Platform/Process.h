@@ -91,6 +91,8 @@ TProcess StartProcess(const std::string& program, const std::vector<std::string>
 // (created or replaced); for tools and tests that read what a program reported.
 TProcess StartProcessCapturing(const std::string& program, const std::vector<std::string>& args,
                                const std::string& outputFile, const std::string& workDir = std::string());
+// A whole command line (as StartProcess takes it) with its output captured the same way.
+TProcess StartProcessCapturing(const std::string& commandLine, const std::string& outputFile);
 // Starts a whole command line, the program included (Windows: CreateProcessW with no
 // separate program name; POSIX: split by SplitCommandLine first).
 TProcess StartProcess(const std::string& commandLine);

@@ -220,13 +220,15 @@ TProcess StartProcessCapturing(const std::string& program, const std::vector<std
   return Start(program, args, workDir, outputFile);
 }
 
-TProcess StartProcess(const std::string& commandLine) {
+TProcess StartProcessCapturing(const std::string& commandLine, const std::string& outputFile) {
   std::vector<std::string> argv = SplitCommandLine(commandLine);
   if (argv.empty()) throw EKVLProcessError(ENOENT, "Cannot start an empty command line");
   std::string program = argv.front();
   argv.erase(argv.begin());
-  return Start(program, argv, std::string());
+  return Start(program, argv, std::string(), outputFile);
 }
+
+TProcess StartProcess(const std::string& commandLine) { return StartProcessCapturing(commandLine, std::string()); }
 
 std::optional<TProcess> ShellExecuteRunAs(const std::string& file, const std::string& parameters,
                                           const std::string& workDir) {

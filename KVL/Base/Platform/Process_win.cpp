@@ -111,6 +111,10 @@ TProcess StartProcessCapturing(const std::string& program, const std::vector<std
   return Create(QuoteCommandLine(program, args), workDir, program, outputFile);
 }
 
+TProcess StartProcessCapturing(const std::string& commandLine, const std::string& outputFile) {
+  return Create(commandLine, std::string(), commandLine, outputFile);
+}
+
 TProcess StartProcess(const std::string& commandLine) { return Create(commandLine, std::string(), commandLine); }
 
 std::optional<TProcess> ShellExecuteRunAs(const std::string& file, const std::string& parameters,
