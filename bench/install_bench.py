@@ -391,7 +391,7 @@ def main():
     p.add_argument("--build", required=True, help="build folder of the installer under test")
     p.add_argument("--native-build", help="native build folder with the payload generator (windows leg)")
     p.add_argument("--work", required=True, help="folder for payloads, installers and runs (reused)")
-    p.add_argument("--runs", type=int, default=3)
+    p.add_argument("--runs", type=int, default=5)
     args = p.parse_args()
     check(args.runs >= 3, "--runs must be at least 3: a median of fewer says little on a shared machine")
     args.work = os.path.abspath(args.work)

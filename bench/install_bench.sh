@@ -11,7 +11,7 @@ set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
 
 leg=linux
-runs=3
+runs=5
 work=""
 while [ $# -gt 0 ]; do
   case $1 in
