@@ -324,7 +324,7 @@ def wine_time(argv, logfile):
     run_timed(["wineserver", "-w"])  # nothing left over from before
     start = time.perf_counter()
     _, _, rc = run_timed(["wine"] + argv, output=logfile)
-    _, _, _ = run_timed(["wineserver", "-w"])
+    run_timed(["wineserver", "-w"])
     return time.perf_counter() - start, rc
 
 
