@@ -158,6 +158,10 @@ std::u16string UpperCase(std::u16string_view s) { return Platform::UpperCaseLoca
 
 std::string UpperCase(std::string_view s) { return Utf16ToUtf8(UpperCase(Utf8ToUtf16(s))); }
 
+bool StartsText(std::string_view text, std::string_view prefix) {
+  return !prefix.empty() && text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
+}
+
 bool SameText(std::string_view a, std::string_view b) {
   bool ascii = true;
   for (char c : a) ascii &= static_cast<uint8_t>(c) < 0x80;

@@ -70,6 +70,8 @@ bool SameTextAscii(std::string_view a, std::string_view b);
 // Case-insensitive comparison in the user's locale; texts of different UTF-16 length
 // never match.
 bool SameText(std::string_view a, std::string_view b);
+// text begins with prefix, compared as SameText does; an empty prefix never matches.
+bool StartsText(std::string_view text, std::string_view prefix);
 std::u16string UpperCase(std::u16string_view s);
 std::string UpperCase(std::string_view s);
 

@@ -39,11 +39,6 @@ std::string FolderPart(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-bool StartsWithText(std::string_view text, std::string_view prefix) {
-  return !prefix.empty() && text.size() >= prefix.size() &&
-         KVL::SysUtils::SameText(text.substr(0, prefix.size()), prefix);
-}
-
 // Creates or truncates the target with sharing for others; null when it cannot be opened.
 std::unique_ptr<TKVLStream> TryOpenTarget(const std::string& target) {
   try {
@@ -92,7 +87,7 @@ void AddUninstallEntry(KVL::FileFormats::INI::TKVLIniFile& ini, const std::strin
   std::string path = Setup->Resources().ExpandPath(name);
   const int32_t n = ini.ReadInteger("Uninstall", "Count", 0);
   const std::string& dest = Setup->DestPath();
-  if (StartsWithText(path, dest)) path.erase(0, dest.size());
+  if (KVL::SysUtils::StartsText(path, dest)) path.erase(0, dest.size());
   ini.WriteString("Uninstall", std::to_string(n), path);
   ini.WriteInteger("Uninstall", "Count", n + 1);
 }

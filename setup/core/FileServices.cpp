@@ -20,12 +20,8 @@ std::string FileNamePart(std::string_view path) {
   return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
-bool StartsWithText(std::string_view text, std::string_view prefix) {
-  return !prefix.empty() && text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
-}
-
 void Visit(const std::string& folder, const std::string& excludedPrefix, std::vector<std::string>& files) {
-  if (StartsWithText(folder, excludedPrefix)) return;
+  if (KVL::SysUtils::StartsText(folder, excludedPrefix)) return;
   std::vector<TDirectoryEntry> entries;
   try {
     entries = ListDirectory(folder);

@@ -38,11 +38,6 @@ bool IsAbsolutePath(const std::string& path) {
 #endif
 }
 
-bool StartsWithText(const std::string& text, const std::string& prefix) {
-  return !prefix.empty() && text.size() >= prefix.size() &&
-         KVL::SysUtils::SameText(std::string_view(text).substr(0, prefix.size()), prefix);
-}
-
 } // namespace
 
 TSetup::TSetup(const std::string& params) { Construct(params, nullptr); }
@@ -148,8 +143,8 @@ void TSetup::SetDestPath(const std::string& folder) {
 }
 
 bool TSetup::IsInProgramFiles() const {
-  return StartsWithText(destPath_, resources_->ProgramFilesFolder()) ||
-         StartsWithText(destPath_, resources_->ProgramFilesX86Folder());
+  return KVL::SysUtils::StartsText(destPath_, resources_->ProgramFilesFolder()) ||
+         KVL::SysUtils::StartsText(destPath_, resources_->ProgramFilesX86Folder());
 }
 
 void TSetup::Run(bool wait) {

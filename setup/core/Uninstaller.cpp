@@ -53,7 +53,7 @@ void RelaunchFromTemp(const std::string& params) {
 bool IsRunningFromTemp() {
   const std::string exe = ExecutablePath();
   const std::string temp = TempDirectory();
-  return exe.size() > temp.size() && SameText(exe.substr(0, temp.size()), temp);
+  return exe.size() > temp.size() && KVL::SysUtils::StartsText(exe, temp);
 }
 
 } // namespace Setup::Core
