@@ -3,6 +3,9 @@
 
 find_package(LibLZMA REQUIRED)
 find_package(EXPAT REQUIRED)
+# libzip writes the backup archives; its static build needs zlib named as ZLIB::ZLIB.
+find_package(ZLIB REQUIRED)
+find_package(libzip CONFIG REQUIRED)
 if(WIN32)
   # Static archives built by scripts/win-deps.sh.
   target_compile_definitions(LibLZMA::LibLZMA INTERFACE LZMA_API_STATIC)
