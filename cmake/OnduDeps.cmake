@@ -3,9 +3,19 @@
 
 find_package(LibLZMA REQUIRED)
 find_package(EXPAT REQUIRED)
-# libzip writes the backup archives; its static build needs zlib named as ZLIB::ZLIB.
-find_package(ZLIB REQUIRED)
-find_package(libzip CONFIG REQUIRED)
+# libzip writes the backup archives: Debian's CMake file for it names tools that are
+# packaged apart, so natively pkg-config finds it; the static Windows build needs zlib
+# named as ZLIB::ZLIB.
+if(WIN32)
+  find_package(ZLIB REQUIRED)
+  find_package(libzip CONFIG REQUIRED)
+  target_compile_definitions(libzip::zip INTERFACE ZIP_STATIC)
+  set(ONDU_ZIP_LIB libzip::zip)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+  set(ONDU_ZIP_LIB PkgConfig::LIBZIP)
+endif()
 if(WIN32)
   # Static archives built by scripts/win-deps.sh.
   target_compile_definitions(LibLZMA::LibLZMA INTERFACE LZMA_API_STATIC)
