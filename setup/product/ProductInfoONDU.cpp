@@ -11,12 +11,14 @@
 #include "setup/core/Extract.h"
 #include "setup/core/Resources.h"
 #include "setup/core/Setup.h"
+#include "setup/product/AddonsInstall.h"
 #include "setup/product/CloseApplications.h"
 #include "setup/product/UninstallActions.h"
 
 namespace Setup::Product::ONDU {
 
 using namespace Setup::Core;
+using Actions::TSetupActionAddonsInstall;
 using Actions::TSetupActionCloseApplications;
 using Actions::TSetupActionUninstallFiles;
 using Actions::TSetupActionUninstallIntegration;
@@ -78,7 +80,8 @@ void TProductInfoONDU::PopulateActions(const TSetupActionClassCallback& callback
     return;
   }
   callback(ActionClassOf<TSetupActionCloseApplications>("TSetupActionCloseApplications"));
-  // The preparation and backup action goes here, then the add-ons action when IsAddonsAvailable.
+  // The preparation and backup action goes here.
+  if (IsAddonsAvailable()) callback(ActionClassOf<TSetupActionAddonsInstall>("TSetupActionAddonsInstall"));
   callback(ActionClassOf<TSetupActionExtract>("TSetupActionExtract"));
   // The configuration, integration (neither sfUpdate nor sfPortable), shortcuts (not sfUpdate)
   // and shell-cache refresh (IsWindows10OrLater) actions go here, in that order.

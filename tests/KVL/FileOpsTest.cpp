@@ -151,6 +151,34 @@ TEST(FileOps, InfoAndAttributes) {
   EXPECT_FALSE(SetFileAttr(dir.File("missing"), 0));
 }
 
+// A program written out of a package must be runnable by whoever may read it, and by no one else.
+TEST(FileOps, SetFileExecutableFollowsTheReadBits) {
+  TTempDir dir;
+  const std::string f = dir.File("program.exe");
+  WriteWholeFile(f, "MZ");
+  EXPECT_FALSE(SetFileExecutable(dir.File("missing")));
+  EXPECT_FALSE(SetFileExecutable(dir.Path()));
+#ifdef _WIN32
+  EXPECT_TRUE(SetFileExecutable(f));
+#else
+  namespace fs = std::filesystem;
+  struct TCase {
+    fs::perms before, after;
+  };
+  const TCase cases[] = {
+      {fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read,
+       fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+           fs::perms::others_exec},
+      {fs::perms::owner_read | fs::perms::owner_write, fs::perms::owner_all},
+  };
+  for (const TCase& c : cases) {
+    fs::permissions(f, c.before);
+    ASSERT_TRUE(SetFileExecutable(f));
+    EXPECT_EQ(fs::status(f).permissions(), c.after);
+  }
+#endif
+}
+
 TEST(FileOps, ExpandFileNameResolvesAgainstTheCurrentFolder) {
   TTempDir dir;
   TCurrentDirGuard cwd(dir.Path());

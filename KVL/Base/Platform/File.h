@@ -108,6 +108,10 @@ std::optional<TFileInfo> QueryFileInfo(const std::string& path);
 // Sets the attributes that the platform can represent (faDirectory is ignored).
 bool SetFileAttr(const std::string& path, uint32_t attributes);
 bool SetLastWriteTime(const std::string& path, int64_t time);
+// Lets whoever may read a file also run it (POSIX: an execute bit for each read bit), for
+// programs written out of a package, which keeps no permission bits. Windows runs any
+// file by its extension: true when the file exists.
+bool SetFileExecutable(const std::string& path);
 
 // The absolute form of a path: relative to the current folder, with "." and ".." resolved
 // and a trailing separator kept.

@@ -269,6 +269,13 @@ bool SetFileAttr(const std::string& path, uint32_t attributes) {
   return ::chmod(path.c_str(), mode) == 0;
 }
 
+bool SetFileExecutable(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const mode_t mode = st.st_mode & 07777;
+  return ::chmod(path.c_str(), mode | ((mode & 0444) >> 2)) == 0;
+}
+
 bool SetLastWriteTime(const std::string& path, int64_t time) {
   int64_t unixTicks = time - kEpochDeltaSeconds * kTicksPerSecond;
   int64_t sec = unixTicks / kTicksPerSecond, rest = unixTicks % kTicksPerSecond;

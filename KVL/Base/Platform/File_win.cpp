@@ -171,6 +171,11 @@ std::optional<TFileInfo> QueryFileInfo(const std::string& path) {
   return info;
 }
 
+bool SetFileExecutable(const std::string& path) {
+  const DWORD a = GetFileAttributesW(Wide(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool SetFileAttr(const std::string& path, uint32_t attributes) {
   DWORD a = attributes & kKnownAttributes & ~static_cast<DWORD>(faDirectory);
   return SetFileAttributesW(Wide(path).c_str(), a ? a : FILE_ATTRIBUTE_NORMAL) != 0;
