@@ -27,6 +27,12 @@ std::string StartLogFolder() {
 }
 
 std::string FormatStartLine(const std::string& exePath, const std::vector<std::string>& args) {
+  std::vector<std::string> rest;
+  if (args.size() > 1) rest.assign(args.begin() + 1, args.end());
+  return UtcTimeStamp() + '\t' + exePath + '\t' + KVL::Platform::JoinArguments(rest) + "\r\n";
+}
+
+std::string UtcTimeStamp() {
   const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
   std::tm utc{};
 #ifdef _WIN32
@@ -36,15 +42,12 @@ std::string FormatStartLine(const std::string& exePath, const std::vector<std::s
 #endif
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  std::vector<std::string> rest;
-  if (args.size() > 1) rest.assign(args.begin() + 1, args.end());
-  return std::string(stamp) + '\t' + exePath + '\t' + KVL::Platform::JoinArguments(rest) + "\r\n";
+  return stamp;
 }
 
-int RecordStart(const std::string& logName) {
+int AppendRecordLine(const std::string& logName, const std::string& line) {
   const std::string path = StartLogFolder() + logName;
   try {
-    const std::string line = FormatStartLine(KVL::Platform::ExecutablePath(), KVL::Platform::ProcessArguments());
     TPlatformFile file;
     if (!file.TryOpen(path, TFileOpenMode::fomReadWrite)) file = TPlatformFile::Open(path, TFileOpenMode::fomCreate);
     file.Seek(0, 2);
@@ -57,6 +60,17 @@ int RecordStart(const std::string& logName) {
     std::fprintf(stderr, "%s: %s\n", path.c_str(), e.what());
     return 1;
   }
+}
+
+int RecordStart(const std::string& logName) {
+  std::string line;
+  try {
+    line = FormatStartLine(KVL::Platform::ExecutablePath(), KVL::Platform::ProcessArguments());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", (StartLogFolder() + logName).c_str(), e.what());
+    return 1;
+  }
+  return AppendRecordLine(logName, line);
 }
 
 } // namespace OnduSample

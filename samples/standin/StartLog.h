@@ -14,6 +14,13 @@ std::string StartLogFolder();
 // arguments after the program, joined the way the Windows command line writes them.
 std::string FormatStartLine(const std::string& exePath, const std::vector<std::string>& args);
 
+// The current time in UTC, ISO 8601 to the second ("2026-12-09T23:18:19Z").
+std::string UtcTimeStamp();
+
+// Appends line (with its own line end) to StartLogFolder() + logName. Returns 0, or 1 after
+// printing the reason to standard error.
+int AppendRecordLine(const std::string& logName, const std::string& line);
+
 // Appends the line for this process to StartLogFolder() + logName. Returns 0, or 1 after
 // printing the reason to standard error when the record cannot be written.
 int RecordStart(const std::string& logName);
