@@ -12,12 +12,14 @@
 #include "setup/core/Resources.h"
 #include "setup/core/Setup.h"
 #include "setup/product/CloseApplications.h"
+#include "setup/product/ConfigAction.h"
 #include "setup/product/UninstallActions.h"
 
 namespace Setup::Product::ONDU {
 
 using namespace Setup::Core;
 using Actions::TSetupActionCloseApplications;
+using Actions::TSetupActionConfig;
 using Actions::TSetupActionUninstallFiles;
 using Actions::TSetupActionUninstallIntegration;
 
@@ -80,7 +82,8 @@ void TProductInfoONDU::PopulateActions(const TSetupActionClassCallback& callback
   callback(ActionClassOf<TSetupActionCloseApplications>("TSetupActionCloseApplications"));
   // The preparation and backup action goes here, then the add-ons action when IsAddonsAvailable.
   callback(ActionClassOf<TSetupActionExtract>("TSetupActionExtract"));
-  // The configuration, integration (neither sfUpdate nor sfPortable), shortcuts (not sfUpdate)
+  callback(ActionClassOf<TSetupActionConfig>("TSetupActionConfig"));
+  // The integration (neither sfUpdate nor sfPortable), shortcuts (not sfUpdate)
   // and shell-cache refresh (IsWindows10OrLater) actions go here, in that order.
 }
 
