@@ -6,20 +6,25 @@
 
 #include "KVL/Base/Platform/File.h"
 #include "KVL/Base/Platform/Process.h"
+#include "KVL/Base/Platform/Shell.h"
 #include "KVL/Base/SysUtils.h"
 #include "setup/core/ApplicationRepository.h"
 #include "setup/core/Extract.h"
 #include "setup/core/Resources.h"
 #include "setup/core/Setup.h"
 #include "setup/product/CloseApplications.h"
+#include "setup/product/IntegrationActions.h"
 #include "setup/product/UninstallActions.h"
 
 namespace Setup::Product::ONDU {
 
 using namespace Setup::Core;
 using Actions::TSetupActionCloseApplications;
+using Actions::TSetupActionIntegrate;
+using Actions::TSetupActionShortcuts;
 using Actions::TSetupActionUninstallFiles;
 using Actions::TSetupActionUninstallIntegration;
+using Actions::TSetupActionUpdateShellCache;
 
 namespace {
 
@@ -80,8 +85,13 @@ void TProductInfoONDU::PopulateActions(const TSetupActionClassCallback& callback
   callback(ActionClassOf<TSetupActionCloseApplications>("TSetupActionCloseApplications"));
   // The preparation and backup action goes here, then the add-ons action when IsAddonsAvailable.
   callback(ActionClassOf<TSetupActionExtract>("TSetupActionExtract"));
-  // The configuration, integration (neither sfUpdate nor sfPortable), shortcuts (not sfUpdate)
-  // and shell-cache refresh (IsWindows10OrLater) actions go here, in that order.
+  // The configuration action goes here.
+  TSetup& setup = *Setup::Core::Setup;
+  if (!setup.HasFlag(sfUpdate) && !setup.HasFlag(sfPortable))
+    callback(ActionClassOf<TSetupActionIntegrate>("TSetupActionIntegrate"));
+  if (!setup.HasFlag(sfUpdate)) callback(ActionClassOf<TSetupActionShortcuts>("TSetupActionShortcuts"));
+  if (KVL::Platform::IsWindows10OrLater())
+    callback(ActionClassOf<TSetupActionUpdateShellCache>("TSetupActionUpdateShellCache"));
 }
 
 bool TProductInfoONDU::FindInstallation(std::string& folder) {
