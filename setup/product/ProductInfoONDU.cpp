@@ -12,12 +12,14 @@
 #include "setup/core/Resources.h"
 #include "setup/core/Setup.h"
 #include "setup/product/CloseApplications.h"
+#include "setup/product/Prepare.h"
 #include "setup/product/UninstallActions.h"
 
 namespace Setup::Product::ONDU {
 
 using namespace Setup::Core;
 using Actions::TSetupActionCloseApplications;
+using Actions::TSetupActionPrepare;
 using Actions::TSetupActionUninstallFiles;
 using Actions::TSetupActionUninstallIntegration;
 
@@ -78,7 +80,8 @@ void TProductInfoONDU::PopulateActions(const TSetupActionClassCallback& callback
     return;
   }
   callback(ActionClassOf<TSetupActionCloseApplications>("TSetupActionCloseApplications"));
-  // The preparation and backup action goes here, then the add-ons action when IsAddonsAvailable.
+  callback(ActionClassOf<TSetupActionPrepare>("TSetupActionPrepare"));
+  // The add-ons action goes here when IsAddonsAvailable.
   callback(ActionClassOf<TSetupActionExtract>("TSetupActionExtract"));
   // The configuration, integration (neither sfUpdate nor sfPortable), shortcuts (not sfUpdate)
   // and shell-cache refresh (IsWindows10OrLater) actions go here, in that order.

@@ -144,7 +144,7 @@ TEST_F(ProductInfoONDU, PopulateActionsListsTheActionsOfTheMode) {
     std::vector<std::string> expected;
   };
   const Case cases[] = {
-      {"install", {}, {"TSetupActionCloseApplications", "TSetupActionExtract"}},
+      {"install", {}, {"TSetupActionCloseApplications", "TSetupActionPrepare", "TSetupActionExtract"}},
       {"uninstall",
        ProductTest::UninstallData("[Uninstall]\r\nCount=0\r\n"),
        {"TSetupActionCloseApplications", "TSetupActionUninstallIntegration", "TSetupActionUninstallFiles"}},
