@@ -15,6 +15,7 @@
 #include "setup/product/CloseApplications.h"
 #include "setup/product/ConfigAction.h"
 #include "setup/product/IntegrationActions.h"
+#include "setup/product/Prepare.h"
 #include "setup/product/UninstallActions.h"
 
 namespace Setup::Product::ONDU {
@@ -24,6 +25,7 @@ using Actions::TSetupActionCloseApplications;
 using Actions::TSetupActionConfig;
 using Actions::TSetupActionIntegrate;
 using Actions::TSetupActionShortcuts;
+using Actions::TSetupActionPrepare;
 using Actions::TSetupActionUninstallFiles;
 using Actions::TSetupActionUninstallIntegration;
 using Actions::TSetupActionUpdateShellCache;
@@ -85,7 +87,8 @@ void TProductInfoONDU::PopulateActions(const TSetupActionClassCallback& callback
     return;
   }
   callback(ActionClassOf<TSetupActionCloseApplications>("TSetupActionCloseApplications"));
-  // The preparation and backup action goes here, then the add-ons action when IsAddonsAvailable.
+  callback(ActionClassOf<TSetupActionPrepare>("TSetupActionPrepare"));
+  // The add-ons action goes here when IsAddonsAvailable.
   callback(ActionClassOf<TSetupActionExtract>("TSetupActionExtract"));
   callback(ActionClassOf<TSetupActionConfig>("TSetupActionConfig"));
   TSetup& setup = *Setup::Core::Setup;
