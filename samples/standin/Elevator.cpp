@@ -10,6 +10,7 @@
 #include "KVL/Base/Platform/CommandLine.h"
 #include "KVL/Base/Platform/Environment.h"
 #include "KVL/Base/Platform/Process.h"
+#include "KVL/Base/Platform/ShellLink.h"
 #include "KVL/Base/SysUtils.h"
 #include "StartLog.h"
 
@@ -84,7 +85,7 @@ int Run(const std::vector<std::string>& args) {
       case TSwitch::swDefaultAppsPage: showPage = true; break;
     }
   }
-  if (changed) OnduSample::NotifyAssociationsChanged();
+  if (changed) KVL::Platform::NotifyAssociationsChanged();
   // Last, so that the page shows the registration just made.
   return showPage ? ShowDefaultAppsPage() : 0;
 }

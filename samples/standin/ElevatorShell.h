@@ -6,10 +6,6 @@
 
 namespace OnduSample {
 
-// Tells the shell that file associations changed (Windows: SHChangeNotify; POSIX: refreshes
-// the desktop database of the applications folder when update-desktop-database is there).
-void NotifyAssociationsChanged();
-
 // POSIX: writes the player's Desktop Entry with these MIME types to the machine's
 // applications folder ($KVL_SYSTEM_ROOT/usr/share/applications/), or removes it; the shell
 // there learns associations from such files. Windows keeps associations in the registry

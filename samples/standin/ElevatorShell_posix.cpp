@@ -1,8 +1,7 @@
-// The companion program and a POSIX desktop: the player's Desktop Entry and the desktop database.
+// The companion program and a POSIX desktop: the player's Desktop Entry.
 #include "ElevatorShell.h"
 
 #include "KVL/Base/Platform/File.h"
-#include "KVL/Base/Platform/Process.h"
 #include "KVL/Base/Platform/Shell.h"
 #include "KVL/Base/SysUtils.h"
 
@@ -52,18 +51,6 @@ std::string EntryValue(const std::string& text) {
 } // namespace
 
 std::string DesktopEntryPath() { return ApplicationsFolder() + kEntryName; }
-
-void NotifyAssociationsChanged() {
-  const std::string folder = ApplicationsFolder();
-  if (!KVL::Platform::DirectoryExists(folder)) return;
-  try {
-    // Desktops read type associations from the database this tool rebuilds.
-    KVL::Platform::TProcess tool = KVL::Platform::StartProcess("update-desktop-database", {"-q", folder});
-    tool.WaitForExit(30000);
-  } catch (const KVL::Platform::EKVLProcessError&) {
-    // Not installed: the desktop reads the entry when it next scans the folder.
-  }
-}
 
 void WriteDesktopEntry(const std::string& playerExe, const std::vector<std::string>& mimeTypes) {
   std::string types;

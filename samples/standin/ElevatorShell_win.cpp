@@ -1,14 +1,9 @@
-// The companion program and the Windows shell: the association-changed notice and the default-apps page.
+// The companion program and the Windows shell: associations live in the registry; the default-apps page.
 #include "ElevatorShell.h"
-
-#include <windows.h>
-#include <shlobj.h>
 
 #include "KVL/Base/Platform/Shell.h"
 
 namespace OnduSample {
-
-void NotifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST | SHCNF_FLUSH, nullptr, nullptr); }
 
 void WriteDesktopEntry(const std::string&, const std::vector<std::string>&) {}
 void RemoveDesktopEntry() {}
