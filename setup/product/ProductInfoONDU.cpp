@@ -6,6 +6,7 @@
 
 #include "KVL/Base/Platform/File.h"
 #include "KVL/Base/Platform/Process.h"
+#include "KVL/Base/Platform/Shell.h"
 #include "KVL/Base/SysUtils.h"
 #include "setup/core/ApplicationRepository.h"
 #include "setup/core/Extract.h"
@@ -13,6 +14,8 @@
 #include "setup/core/Setup.h"
 #include "setup/product/CloseApplications.h"
 #include "setup/product/ConfigAction.h"
+#include "setup/product/IntegrationActions.h"
+#include "setup/product/Prepare.h"
 #include "setup/product/UninstallActions.h"
 
 namespace Setup::Product::ONDU {
@@ -20,8 +23,12 @@ namespace Setup::Product::ONDU {
 using namespace Setup::Core;
 using Actions::TSetupActionCloseApplications;
 using Actions::TSetupActionConfig;
+using Actions::TSetupActionIntegrate;
+using Actions::TSetupActionShortcuts;
+using Actions::TSetupActionPrepare;
 using Actions::TSetupActionUninstallFiles;
 using Actions::TSetupActionUninstallIntegration;
+using Actions::TSetupActionUpdateShellCache;
 
 namespace {
 
@@ -80,11 +87,16 @@ void TProductInfoONDU::PopulateActions(const TSetupActionClassCallback& callback
     return;
   }
   callback(ActionClassOf<TSetupActionCloseApplications>("TSetupActionCloseApplications"));
-  // The preparation and backup action goes here, then the add-ons action when IsAddonsAvailable.
+  callback(ActionClassOf<TSetupActionPrepare>("TSetupActionPrepare"));
+  // The add-ons action goes here when IsAddonsAvailable.
   callback(ActionClassOf<TSetupActionExtract>("TSetupActionExtract"));
   callback(ActionClassOf<TSetupActionConfig>("TSetupActionConfig"));
-  // The integration (neither sfUpdate nor sfPortable), shortcuts (not sfUpdate)
-  // and shell-cache refresh (IsWindows10OrLater) actions go here, in that order.
+  TSetup& setup = *Setup::Core::Setup;
+  if (!setup.HasFlag(sfUpdate) && !setup.HasFlag(sfPortable))
+    callback(ActionClassOf<TSetupActionIntegrate>("TSetupActionIntegrate"));
+  if (!setup.HasFlag(sfUpdate)) callback(ActionClassOf<TSetupActionShortcuts>("TSetupActionShortcuts"));
+  if (KVL::Platform::IsWindows10OrLater())
+    callback(ActionClassOf<TSetupActionUpdateShellCache>("TSetupActionUpdateShellCache"));
 }
 
 bool TProductInfoONDU::FindInstallation(std::string& folder) {

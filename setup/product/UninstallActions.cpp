@@ -18,6 +18,7 @@
 #include "setup/product/FolderRemoval.h"
 #include "setup/product/Profiles.h"
 #include "setup/product/RemoveFromRegistry.h"
+#include "setup/product/ShellTasks.h"
 
 namespace Setup::Product::ONDU::Actions {
 
@@ -124,7 +125,8 @@ int32_t StepProgress(int done, int total) {
 }
 
 TSetupActionUninstallIntegration::TSetupActionUninstallIntegration() {
-  // The shell-menu and shortcut removal tasks go before this one, in that order.
+  tasks_.push_back(std::make_unique<TSetupUpdateTaskRemoveShellMenu>());
+  tasks_.push_back(std::make_unique<TSetupUpdateTaskRemoveShortcuts>());
   tasks_.push_back(std::make_unique<TSetupUpdateTaskRemoveFromRegistry>());
 }
 

@@ -3,6 +3,7 @@
 
 #include "KVL/Base/Platform/File.h"
 #include "KVL/Base/Platform/Process.h"
+#include "KVL/Base/Platform/Shell.h"
 #include "KVL/Base/SysUtils.h"
 #include "ProductTestUtil.h"
 #include "setup/core/Resources.h"
@@ -138,13 +139,21 @@ TEST_F(ProductInfoONDU, FindInstallationFollowsARunningPlayerWindow) {
 }
 
 TEST_F(ProductInfoONDU, PopulateActionsListsTheActionsOfTheMode) {
+  // The shell-cache refresh closes the list where the system asks for it.
+  auto WithShellCache = [](std::vector<std::string> names) {
+    if (KVL::Platform::IsWindows10OrLater()) names.push_back("TSetupActionUpdateShellCache");
+    return names;
+  };
   struct Case {
     const char* name;
     SetupTest::TFiles product;
     std::vector<std::string> expected;
   };
   const Case cases[] = {
-      {"install", {}, {"TSetupActionCloseApplications", "TSetupActionExtract", "TSetupActionConfig"}},
+      {"install",
+       {},
+       WithShellCache({"TSetupActionCloseApplications", "TSetupActionPrepare", "TSetupActionExtract", "TSetupActionConfig", "TSetupActionIntegrate",
+                       "TSetupActionShortcuts"})},
       {"uninstall",
        ProductTest::UninstallData("[Uninstall]\r\nCount=0\r\n"),
        {"TSetupActionCloseApplications", "TSetupActionUninstallIntegration", "TSetupActionUninstallFiles"}},
