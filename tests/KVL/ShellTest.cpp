@@ -102,9 +102,9 @@ TEST(ShellFolders, PosixMappingFollowsSystemRootHomeAndXdg) {
   ForceDirectories(h + ".config");
   TestUtil::WriteWholeFile(h + ".config/user-dirs.dirs",
                            "# written by xdg-user-dirs-update\nXDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n"
-                           "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\nXDG_DOCUMENTS_DIR=\"$HOME/Documents fran\xC3\xA7ais\"\n");
+                           "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\nXDG_DOCUMENTS_DIR=\"$HOME/Documents fran\xC3\xA7" "ais\"\n");
   EXPECT_EQ(GetSpecialFolder(TSpecialFolder::sfUserDesktop), h + "Bureau/");
-  EXPECT_EQ(GetSpecialFolder(TSpecialFolder::sfDocuments), h + "Documents fran\xC3\xA7ais/");
+  EXPECT_EQ(GetSpecialFolder(TSpecialFolder::sfDocuments), h + "Documents fran\xC3\xA7" "ais/");
 
   TEnvironmentOverride noRoot("KVL_SYSTEM_ROOT", std::nullopt);
   EXPECT_EQ(SystemRoot(), "/");
