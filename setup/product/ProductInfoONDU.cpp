@@ -13,15 +13,19 @@
 #include "setup/core/Resources.h"
 #include "setup/core/Setup.h"
 #include "setup/product/CloseApplications.h"
+#include "setup/product/ConfigAction.h"
 #include "setup/product/IntegrationActions.h"
+#include "setup/product/Prepare.h"
 #include "setup/product/UninstallActions.h"
 
 namespace Setup::Product::ONDU {
 
 using namespace Setup::Core;
 using Actions::TSetupActionCloseApplications;
+using Actions::TSetupActionConfig;
 using Actions::TSetupActionIntegrate;
 using Actions::TSetupActionShortcuts;
+using Actions::TSetupActionPrepare;
 using Actions::TSetupActionUninstallFiles;
 using Actions::TSetupActionUninstallIntegration;
 using Actions::TSetupActionUpdateShellCache;
@@ -83,9 +87,10 @@ void TProductInfoONDU::PopulateActions(const TSetupActionClassCallback& callback
     return;
   }
   callback(ActionClassOf<TSetupActionCloseApplications>("TSetupActionCloseApplications"));
-  // The preparation and backup action goes here, then the add-ons action when IsAddonsAvailable.
+  callback(ActionClassOf<TSetupActionPrepare>("TSetupActionPrepare"));
+  // The add-ons action goes here when IsAddonsAvailable.
   callback(ActionClassOf<TSetupActionExtract>("TSetupActionExtract"));
-  // The configuration action goes here.
+  callback(ActionClassOf<TSetupActionConfig>("TSetupActionConfig"));
   TSetup& setup = *Setup::Core::Setup;
   if (!setup.HasFlag(sfUpdate) && !setup.HasFlag(sfPortable))
     callback(ActionClassOf<TSetupActionIntegrate>("TSetupActionIntegrate"));

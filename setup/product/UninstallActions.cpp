@@ -8,12 +8,15 @@
 #include "KVL/Base/FileFormats/INI.h"
 #include "KVL/Base/Platform/Directory.h"
 #include "KVL/Base/Platform/File.h"
+#include "KVL/Base/Platform/Shell.h"
 #include "KVL/Base/SysUtils.h"
+#include "KVL/Base/Utils/UserAccounts.h"
 #include "setup/core/FileServices.h"
 #include "setup/core/PathCanonical.h"
 #include "setup/core/Resources.h"
 #include "setup/core/Setup.h"
 #include "setup/product/FolderRemoval.h"
+#include "setup/product/Profiles.h"
 #include "setup/product/RemoveFromRegistry.h"
 #include "setup/product/ShellTasks.h"
 
@@ -49,6 +52,68 @@ void AddFoldersDepthFirst(const std::string& folder, TKVLStringList& list) {
     list.Add(sub);
   }
 }
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The form in which folders compare: absolute, without trailing separators, and on Windows
+// with backslashes only and ignoring case.
+std::string FolderKey(const std::string& folder) {
+  std::string key = folder.empty() ? folder : ExpandFileName(folder);
+#ifdef _WIN32
+  for (char& c : key)
+    if (c == '/') c = '\\';
+  key = KVL::SysUtils::UpperCase(key);
+#endif
+  while (!key.empty() && IsSeparator(key.back())) key.pop_back();
+  return key;
+}
+
+// folder is ancestor itself or lies below it (both in FolderKey form).
+bool IsWithin(const std::string& folder, const std::string& ancestor) {
+  return folder == ancestor || (folder.size() > ancestor.size() && folder.starts_with(ancestor) &&
+                                IsSeparator(folder[ancestor.size()]));
+}
+
+// Folders whose removal with everything in them would take the user's own files: the
+// special folders, every account's profile and application data, and (POSIX) the stand-in
+// machine root. Keys in FolderKey form.
+std::vector<std::string> ProtectedFolderKeys() {
+  using KVL::Utils::Shell::UserAccounts::TKVLUserAccounts;
+  std::vector<std::string> keys;
+  auto add = [&keys](const std::string& folder) {
+    // A folder still naming a variable (of another user's session) is no path of ours.
+    if (!folder.empty() && folder.find('%') == std::string::npos) keys.push_back(FolderKey(folder));
+  };
+#ifndef _WIN32
+  add(SystemRoot());
+#endif
+  for (TSpecialFolder folder :
+       {TSpecialFolder::sfProfile, TSpecialFolder::sfUserDesktop, TSpecialFolder::sfCommonDesktop,
+        TSpecialFolder::sfDocuments, TSpecialFolder::sfProgramFiles, TSpecialFolder::sfProgramFilesX86,
+        TSpecialFolder::sfSystem, TSpecialFolder::sfAppData, TSpecialFolder::sfLocalAppData,
+        TSpecialFolder::sfCommonAppData, TSpecialFolder::sfUserStartMenu, TSpecialFolder::sfUserPrograms,
+        TSpecialFolder::sfCommonStartMenu, TSpecialFolder::sfCommonPrograms})
+    add(GetSpecialFolder(folder));
+  auto accounts = TKVLUserAccounts::Populate();
+  for (int i = 0; i < accounts->Count(); ++i) {
+    add(accounts->Items(i).ProfilePath);
+    add(accounts->Items(i).AppDataPath);
+  }
+  return keys;
+}
+
+// A root, one of the protected folders, or a folder that holds one of them.
+bool IsProtected(const std::string& folder, const std::vector<std::string>& protectedKeys) {
+  if (IsRootFolder(folder)) return true;
+  const std::string key = FolderKey(folder);
+  if (key.empty()) return true;
+  for (const std::string& p : protectedKeys)
+    if (IsWithin(p, key)) return true;
+  return false;
+}
+
+const char kProtectedFallback[] =
+    "The folder %s may hold files of your own: only the installed files and empty folders are removed from it.";
 
 } // namespace
 
@@ -111,7 +176,32 @@ std::unique_ptr<TKVLStringList> TSetupActionUninstallFiles::CreateFolderList() {
   if (removeBackups) addWhole(dest + "!Backup" + kPathDelim);
   if (removeContent) {
     addWhole(removeBackups ? dest : dest + "Profile" + kPathDelim);
-    // The settings folders of every user account (when ONDU.ini says UserMode=1) go here.
+    // Per-user settings exist only for an installation made for the machine's users.
+    const TKVLIniFile config(dest + "ONDU.ini");
+    if (config.ReadBool("System", "UserMode", false)) {
+      auto accounts = KVL::Utils::Shell::UserAccounts::TKVLUserAccounts::Populate();
+      for (int i = 0; i < accounts->Count(); ++i) addWhole(TSetupProfileHelper::GetNewProfilePath(&accounts->Items(i)));
+    }
+  }
+  // A destination such as a drive root, a home folder or the desktop holds more than this
+  // installation: nothing in it is removed whole, only what Uninstall.ini lists and what is
+  // left empty.
+  refusedFolder_.clear();
+  bool anyWhole = false;
+  for (int i = 0; i < folders->Count(); ++i) anyWhole |= folders->Tag(i) == ftWithContents;
+  if (anyWhole) {
+    const std::vector<std::string> protectedKeys = ProtectedFolderKeys();
+    const bool destProtected = IsProtected(dest, protectedKeys);
+    const std::string destKey = FolderKey(dest);
+    for (int i = 0; i < folders->Count(); ++i) {
+      if (folders->Tag(i) != ftWithContents) continue;
+      const std::string& folder = folders->Strings(i);
+      const bool inDest = IsWithin(FolderKey(folder), destKey);
+      if ((destProtected && inDest) || IsProtected(folder, protectedKeys)) {
+        folders->SetTag(i, ftIfEmpty);
+        if (refusedFolder_.empty()) refusedFolder_ = inDest && destProtected ? dest : folder;
+      }
+    }
   }
   // Last, the program folder itself when nothing is left in it: an emptied installation
   // leaves no empty folder behind.
@@ -124,6 +214,14 @@ void TSetupActionUninstallFiles::Execute() {
   std::unique_ptr<TKVLStringList> folders = CreateFolderList();
   std::unique_ptr<TKVLStringList> files = CreateFileList();
   Status(GetCommonString("A9"));
+  if (!refusedFolder_.empty()) {
+    std::string text = GetCommonString("A9Protected");
+    if (text.empty()) text = kProtectedFallback;
+    // Replaced by hand: a translation is no format string to trust.
+    size_t at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, refusedFolder_);
+    Status(text);
+  }
   const int total = files->Count() + folders->Count();
   int done = 0;
   for (int i = 0; i < files->Count(); ++i) {
@@ -139,6 +237,14 @@ void TSetupActionUninstallFiles::Execute() {
       RemoveEmptyDirectory(folders->Strings(i));
     SetProgress(StepProgress(done, total));
   }
+}
+
+} // namespace Setup::Product::ONDU::Actions
+
+namespace Setup::Product::ONDU::Actions {
+
+bool TSetupActionUninstallFiles::IsProtectedFolder(const std::string& folder) {
+  return IsProtected(folder, ProtectedFolderKeys());
 }
 
 } // namespace Setup::Product::ONDU::Actions

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "KVL/Base/StringList.h"
@@ -43,7 +44,18 @@ public:
   std::unique_ptr<KVL::Classes::TKVLStringList> CreateFileList();
   // Every folder below the destination, children before their parent, tagged ftIfEmpty; then
   // what the user chose to remove whole (backups, settings), tagged ftWithContents.
+  // A destination that holds more than the installation (see IsProtectedFolder) keeps
+  // everything in it that is not listed or empty: its entries are tagged ftIfEmpty, and
+  // Execute says so in its status text.
   std::unique_ptr<KVL::Classes::TKVLStringList> CreateFolderList();
+
+  // A root, a special folder (profile, desktop, documents, program files, system, application
+  // data, Start menu), any account's profile or application data, or a folder holding one.
+  // Compared absolute, without trailing separators, ignoring case on Windows.
+  static bool IsProtectedFolder(const std::string& folder);
+
+private:
+  std::string refusedFolder_;  // the first folder not removed whole; set by CreateFolderList
 };
 
 } // namespace Setup::Product::ONDU::Actions

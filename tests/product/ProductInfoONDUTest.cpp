@@ -152,7 +152,7 @@ TEST_F(ProductInfoONDU, PopulateActionsListsTheActionsOfTheMode) {
   const Case cases[] = {
       {"install",
        {},
-       WithShellCache({"TSetupActionCloseApplications", "TSetupActionExtract", "TSetupActionIntegrate",
+       WithShellCache({"TSetupActionCloseApplications", "TSetupActionPrepare", "TSetupActionExtract", "TSetupActionConfig", "TSetupActionIntegrate",
                        "TSetupActionShortcuts"})},
       {"uninstall",
        ProductTest::UninstallData("[Uninstall]\r\nCount=0\r\n"),

@@ -5,6 +5,9 @@
 
 #include "KVL/Base/Platform/File.h"
 #include "KVL/Base/Platform/Registry.h"
+#include "KVL/Base/Platform/Shell.h"
+#include "KVL/Base/SysUtils.h"
+#include "AccountsTestUtil.h"
 #include "ProductTestUtil.h"
 #include "setup/core/Errors.h"
 #include "setup/core/Resources.h"
@@ -31,6 +34,7 @@ protected:
   ProductTest::TScratchMachine machine_;
   const TestUtil::TTempDir& root_ = machine_.Root();
   ProductTest::TRecordingListener listener_;
+  ProductTest::TTestAccounts accounts_;
 
   std::unique_ptr<SetupTest::TSetupFixture> MakeSetup(const std::string& params, const std::string& uninstallIni,
                                                       const std::string& dest) {
@@ -54,8 +58,8 @@ protected:
     return name.empty() || name.back() == '/' ? DirectoryExists(PathIn(dest, name)) : FileExists(PathIn(dest, name));
   }
 
-  std::string MakeInstallation(const std::string& name) {
-    std::string dest = root_.File(name + "/");
+  std::string MakeInstallation(const std::string& name) { return MakeInstallationIn(root_.File(name + "/")); }
+  std::string MakeInstallationIn(const std::string& dest) {
     for (const char* file : kInstalled) WriteFile(dest, file);
     for (const char* file : kAdded) WriteFile(dest, file);
     EXPECT_TRUE(ForceDirectories(PathIn(dest, "Plugins/")));
@@ -68,6 +72,11 @@ protected:
     TestUtil::WriteWholeFile(path, name);
   }
 };
+
+std::string Strip(std::string folder) {
+  while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  return folder;
+}
 
 } // namespace
 
@@ -224,4 +233,112 @@ TEST(FolderRemoval, RemovesTheTreeButNotWhatALinkPointsTo) {
   EXPECT_TRUE(RemoveFolderWithContents(tree));
   EXPECT_FALSE(DirectoryExists(tree));
   EXPECT_TRUE(FileExists(dir.File("outside/keep.txt"))) << (linked ? "followed the link" : "");
+}
+
+TEST_F(UninstallActions, RemoveContentTakesTheUsersSettingsOnlyForAnInstallationMadeForThem) {
+  const char d = kPathDelim;
+  const std::string aliceData = accounts_.Add("S-1-5-21-7-7-9-1001", Strip(root_.File("users/alice")));
+  const std::string ownData = GetSpecialFolder(TSpecialFolder::sfAppData);
+  struct Case { const char* name; const char* onduIni; bool removed; };
+  const Case cases[] = {
+      {"user mode", "[System]\r\nUserMode=1\r\n", true},
+      {"portable", "[System]\r\nUserMode=0\r\n", false},
+      {"no mode", "[System]\r\nVersion=5300\r\n", false},
+      {"no file", nullptr, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string dest = MakeInstallation(c.name);
+    if (c.onduIni) TestUtil::WriteWholeFile(dest + "ONDU.ini", c.onduIni);
+    for (const std::string& data : {aliceData, ownData}) {
+      ASSERT_TRUE(ForceDirectories(data + "ONDU" + d + "Skins" + d));
+      TestUtil::WriteWholeFile(data + "ONDU" + d + "ONDU.ini", "settings");
+    }
+    // An older version's folder is not this version's settings folder.
+    ASSERT_TRUE(ForceDirectories(aliceData + "ONDU3" + d));
+    auto f = MakeSetup("", kUninstallIni, dest);
+    f->Setup().Settings().WriteString("Common", "RemoveContent", "1");
+    f->Setup().Settings().WriteString("Common", "RemoveBackups", "0");
+
+    TSetupActionUninstallFiles action;
+    action.Run();
+    EXPECT_EQ(DirectoryExists(aliceData + "ONDU"), !c.removed);
+    EXPECT_EQ(DirectoryExists(ownData + "ONDU"), !c.removed);
+    EXPECT_TRUE(DirectoryExists(aliceData + "ONDU3"));
+    EXPECT_FALSE(Exists(dest, "Profile/"));
+    EXPECT_TRUE(Exists(dest, "!Backup/ONDU-5.30.zip"));
+  }
+  RemoveFolderWithContents(ownData + "ONDU" + d);
+}
+
+TEST_F(UninstallActions, DestinationHoldingMoreThanTheInstallationIsNeverRemovedWhole) {
+  struct Case { const char* name; std::string dest; };
+  std::vector<Case> cases = {
+      {"another account's profile", Strip(root_.File("users/carol")) + kPathDelim},
+      {"a folder holding profiles", root_.File("homes/")},
+  };
+  accounts_.Add("S-1-5-21-7-7-9-2001", Strip(cases[0].dest));
+  accounts_.Add("S-1-5-21-7-7-9-2002", Strip(root_.File("homes/dan")));
+#ifndef _WIN32
+  // Safe here only: these are the scratch machine's, not the real ones.
+  cases.push_back({"the running account's home", GetSpecialFolder(TSpecialFolder::sfProfile)});
+  cases.push_back({"the documents folder", GetSpecialFolder(TSpecialFolder::sfDocuments)});
+  cases.push_back({"the machine's root", root_.Path()});
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MakeInstallationIn(c.dest);
+    WriteFile(c.dest, "Letters/mine.txt");
+    auto f = MakeSetup("", kUninstallIni, c.dest);
+    f->Setup().Settings().WriteString("Common", "RemoveContent", "1");
+    f->Setup().Settings().WriteString("Common", "RemoveBackups", "1");
+    listener_.Texts.clear();
+
+    TSetupActionUninstallFiles action;
+    action.Run();
+    for (const char* file : kInstalled) EXPECT_FALSE(Exists(c.dest, file)) << file;
+    EXPECT_FALSE(Exists(c.dest, "Plugins/"));
+    for (const char* file : {"Letters/mine.txt", "!Backup/ONDU-5.30.zip", "Profile/Settings.ini", "Skins/User/own.skin"})
+      EXPECT_TRUE(Exists(c.dest, file)) << file;
+    const std::string note = "The folder " + c.dest +
+                             " may hold files of your own: only the installed files and empty folders are removed from it.";
+    EXPECT_EQ(listener_.Texts, (std::vector<std::string>{"Removing ONDU...", note}));
+  }
+}
+
+TEST_F(UninstallActions, ProtectedFoldersAreRecognisedInAnySpelling) {
+  const std::string carol = Strip(root_.File("people/carol"));
+  accounts_.Add("S-1-5-21-7-7-9-3001", carol);
+  const std::string profile = GetSpecialFolder(TSpecialFolder::sfProfile);
+  const std::string programFiles = GetSpecialFolder(TSpecialFolder::sfProgramFiles);
+  struct Case { std::string folder; bool isProtected; };
+  std::vector<Case> cases = {
+      {profile, true},
+      {Strip(profile), true},
+      {ExtractFilePath(Strip(profile)), true},  // the folder holding it
+      {GetSpecialFolder(TSpecialFolder::sfUserDesktop), true},
+      {GetSpecialFolder(TSpecialFolder::sfDocuments), true},
+      {programFiles, true},
+      {GetSpecialFolder(TSpecialFolder::sfSystem), true},
+      {GetSpecialFolder(TSpecialFolder::sfAppData), true},
+      {GetSpecialFolder(TSpecialFolder::sfCommonAppData), true},
+      {carol + kPathDelim, true},
+      {carol + kPathDelim + "Roaming", true},
+      {root_.File("people/"), true},
+      {std::string(1, kPathDelim), true},
+      {programFiles + "ONDU" + kPathDelim, false},
+      {GetSpecialFolder(TSpecialFolder::sfAppData) + "ONDU" + kPathDelim, false},
+      {carol + kPathDelim + "Apps" + kPathDelim + "ONDU" + kPathDelim, false},
+      {root_.File("plain/"), false},
+  };
+#ifdef _WIN32
+  cases.push_back({"C:\\", true});
+  cases.push_back({KVL::SysUtils::UpperCase(programFiles), true});
+  std::string slashes = Strip(profile);
+  for (char& ch : slashes)
+    if (ch == '\\') ch = '/';
+  cases.push_back({slashes, true});
+#endif
+  for (const Case& c : cases)
+    EXPECT_EQ(TSetupActionUninstallFiles::IsProtectedFolder(c.folder), c.isProtected) << c.folder;
 }

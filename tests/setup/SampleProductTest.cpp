@@ -212,7 +212,7 @@ TEST(SampleProduct, EnglishHasEveryTextTheInstallerReads) {
   const std::map<std::string, std::vector<std::string>> keys = {
       {"File", {"Name", "LangId", "Author", "VersionId", "Icon", "Family"}},
       {"Common", {"Caption", "bBack", "bNext", "bInstall", "bUninstall", "bFinish", "lBrowse", "lNewFolder", "lOk",
-                  "lCancel", "A1", "A2", "A3", "A4", "A5", "A6", "A7", "A8", "A9", "E1", "E2", "E3", "E4", "QM",
+                  "lCancel", "A1", "A2", "A3", "A4", "A5", "A6", "A7", "A8", "A9", "A9Protected", "E1", "E2", "E3", "E4", "QM",
                   "QM2"}},
       {"PageWelcome", {"Title", "Description", "L1", "L2"}},
       {"PageLicense", {"Title", "Description", "L1"}},

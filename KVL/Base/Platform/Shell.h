@@ -22,6 +22,7 @@ enum class TSpecialFolder {
   sfLocalAppData,     // the user's application data that stays on this machine
   sfProfile,          // the user's profile (home) folder
   sfTemp,             // the temporary folder
+  sfDocuments,        // the user's documents
 };
 
 // The folder with a trailing separator; "" when the system cannot name it. The folder need

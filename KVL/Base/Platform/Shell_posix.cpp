@@ -45,15 +45,16 @@ std::string XdgFolder(const char* variable, const char* underHome) {
   return home.empty() ? std::string() : home + underHome;
 }
 
-// XDG_DESKTOP_DIR from the environment or from user-dirs.dirs (written by xdg-user-dirs as
-// XDG_DESKTOP_DIR="$HOME/Desktop"); else $HOME/Desktop.
-std::string UserDesktop() {
+// An XDG user folder (XDG_DESKTOP_DIR, XDG_DOCUMENTS_DIR) from the environment or from
+// user-dirs.dirs (written by xdg-user-dirs as XDG_DESKTOP_DIR="$HOME/Desktop"); else
+// $HOME/ + fallback.
+std::string UserDir(const char* variable, const char* fallback) {
   std::string home = HomeFolder();
-  std::string v = Var("XDG_DESKTOP_DIR");
+  std::string v = Var(variable);
   if (v.empty()) {
     std::string config = XdgFolder("XDG_CONFIG_HOME", ".config/");
     std::ifstream in(config + "user-dirs.dirs");
-    const std::string key = "XDG_DESKTOP_DIR=";
+    const std::string key = std::string(variable) + "=";
     for (std::string line; std::getline(in, line);) {
       if (line.compare(0, key.size(), key) != 0) continue;
       v = line.substr(key.size());
@@ -65,7 +66,7 @@ std::string UserDesktop() {
     }
   }
   if (!v.empty() && v[0] == '/') return WithSlash(v);
-  return home.empty() ? std::string() : home + "Desktop/";
+  return home.empty() ? std::string() : home + fallback;
 }
 
 } // namespace
@@ -84,7 +85,7 @@ std::string GetSpecialFolder(TSpecialFolder folder) {
     case TSpecialFolder::sfCommonPrograms: return SystemRoot() + "usr/share/applications/";
     case TSpecialFolder::sfCommonAppData: return SystemRoot() + "var/lib/";
     case TSpecialFolder::sfSystem: return SystemRoot() + "usr/lib/";
-    case TSpecialFolder::sfUserDesktop: return UserDesktop();
+    case TSpecialFolder::sfUserDesktop: return UserDir("XDG_DESKTOP_DIR", "Desktop/");
     case TSpecialFolder::sfUserStartMenu:
     case TSpecialFolder::sfUserPrograms: {
       std::string data = XdgFolder("XDG_DATA_HOME", ".local/share/");
@@ -94,6 +95,7 @@ std::string GetSpecialFolder(TSpecialFolder folder) {
     case TSpecialFolder::sfLocalAppData: return XdgFolder("XDG_DATA_HOME", ".local/share/");
     case TSpecialFolder::sfProfile: return HomeFolder();
     case TSpecialFolder::sfTemp: return TempDirectory();
+    case TSpecialFolder::sfDocuments: return UserDir("XDG_DOCUMENTS_DIR", "Documents/");
   }
   return std::string();
 }

@@ -56,6 +56,7 @@ std::string GetSpecialFolder(TSpecialFolder folder) {
     case TSpecialFolder::sfLocalAppData: return KnownFolder(FOLDERID_LocalAppData);
     case TSpecialFolder::sfProfile: return KnownFolder(FOLDERID_Profile);
     case TSpecialFolder::sfTemp: return TempDirectory();
+    case TSpecialFolder::sfDocuments: return KnownFolder(FOLDERID_Documents);
   }
   return std::string();
 }
