@@ -201,6 +201,9 @@ TEST_F(Prepare, ArchivesKeepsAndDeletesByMode) {
     std::vector<std::string> archives = Archives();
     for (const std::string& a : archives) left.erase("!Backup/" + a);
     EXPECT_EQ(left, c.remaining);
+    if (c.remaining.empty()) {  // a folder whose files all went goes with them
+      EXPECT_FALSE(DirectoryExists(Native(dest_ + "Plugins/Input/")));
+    }
     EXPECT_FALSE(FileExists(codec));
     EXPECT_EQ(FilesBelow(profile).size(), c.profileKept ? 2u : 0u);
 
