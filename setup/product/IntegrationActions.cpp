@@ -97,7 +97,7 @@ void TSetupActionShortcuts::ProcessEntry(const std::string& name, const std::str
   bool wanted = false;
   for (int i = 0; i < roots_.Count() && !wanted; ++i) wanted = upper.find(roots_.Strings(i)) != std::string::npos;
   if (!wanted) return;
-  // Windows 8 and later pin only programs; a shortcut to a document would be left orphaned.
+  // The Start screen of Windows 8 and later lists shortcuts to programs only.
   if (KVL::Platform::IsWindows8OrLater() && !HasExeExtension(target)) return;
   const std::string link = Resources().ExpandPath(name);
   const std::string folder = KVL::Platform::ExtractFilePath(link);

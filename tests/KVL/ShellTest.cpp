@@ -22,7 +22,7 @@ constexpr TSpecialFolder kAllFolders[] = {
     TSpecialFolder::sfCommonStartMenu, TSpecialFolder::sfCommonPrograms,  TSpecialFolder::sfCommonAppData,
     TSpecialFolder::sfSystem,          TSpecialFolder::sfUserDesktop,     TSpecialFolder::sfUserStartMenu,
     TSpecialFolder::sfUserPrograms,    TSpecialFolder::sfAppData,         TSpecialFolder::sfLocalAppData,
-    TSpecialFolder::sfProfile,         TSpecialFolder::sfTemp,
+    TSpecialFolder::sfProfile,         TSpecialFolder::sfTemp,            TSpecialFolder::sfDocuments,
 };
 
 bool IsAbsolute(const std::string& p) {
@@ -66,7 +66,7 @@ TEST(ShellFolders, PosixMappingFollowsSystemRootHomeAndXdg) {
   TEnvironmentOverride rootVar("KVL_SYSTEM_ROOT", r.substr(0, r.size() - 1));
   TEnvironmentOverride homeVar("HOME", h);
   TEnvironmentOverride config("XDG_CONFIG_HOME", std::nullopt), data("XDG_DATA_HOME", std::nullopt),
-      desktop("XDG_DESKTOP_DIR", std::nullopt);
+      desktop("XDG_DESKTOP_DIR", std::nullopt), documents("XDG_DOCUMENTS_DIR", std::nullopt);
   struct {
     TSpecialFolder Folder;
     std::string Want;
@@ -80,6 +80,7 @@ TEST(ShellFolders, PosixMappingFollowsSystemRootHomeAndXdg) {
       {TSpecialFolder::sfSystem, r + "usr/lib/"},
       {TSpecialFolder::sfProfile, h},
       {TSpecialFolder::sfUserDesktop, h + "Desktop/"},
+      {TSpecialFolder::sfDocuments, h + "Documents/"},
       {TSpecialFolder::sfAppData, h + ".config/"},
       {TSpecialFolder::sfLocalAppData, h + ".local/share/"},
       {TSpecialFolder::sfUserStartMenu, h + ".local/share/applications/"},
@@ -101,8 +102,9 @@ TEST(ShellFolders, PosixMappingFollowsSystemRootHomeAndXdg) {
   ForceDirectories(h + ".config");
   TestUtil::WriteWholeFile(h + ".config/user-dirs.dirs",
                            "# written by xdg-user-dirs-update\nXDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n"
-                           "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
+                           "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\nXDG_DOCUMENTS_DIR=\"$HOME/Documents fran\xC3\xA7" "ais\"\n");
   EXPECT_EQ(GetSpecialFolder(TSpecialFolder::sfUserDesktop), h + "Bureau/");
+  EXPECT_EQ(GetSpecialFolder(TSpecialFolder::sfDocuments), h + "Documents fran\xC3\xA7" "ais/");
 
   TEnvironmentOverride noRoot("KVL_SYSTEM_ROOT", std::nullopt);
   EXPECT_EQ(SystemRoot(), "/");

@@ -201,6 +201,9 @@ TEST_F(Prepare, ArchivesKeepsAndDeletesByMode) {
     std::vector<std::string> archives = Archives();
     for (const std::string& a : archives) left.erase("!Backup/" + a);
     EXPECT_EQ(left, c.remaining);
+    if (c.remaining.empty()) {  // a folder whose files all went goes with them
+      EXPECT_FALSE(DirectoryExists(Native(dest_ + "Plugins/Input/")));
+    }
     EXPECT_FALSE(FileExists(codec));
     EXPECT_EQ(FilesBelow(profile).size(), c.profileKept ? 2u : 0u);
 
@@ -358,17 +361,25 @@ TEST_F(Prepare, SummaryLines) {
     const char* name;
     int32_t installed;
     bool update, portable, noBackup;
-    const char* options;  // the lines after the destination's group
+    bool registered;      // an installation elsewhere has its installed-program entry
+    std::string options;  // the lines after the destination's group
   };
+  const std::string warning = "\r\nOptions:\r\nAnother installation\r\n";
   const Case cases[] = {
-      {"fresh", 0, false, false, false, "Options:\r\nInstall\r\nBackup\r\n"},
-      {"update", 5300, true, false, false, "Options:\r\nUpdate\r\nBackup\r\n"},
-      {"portable without backup", 0, false, true, true, "Options:\r\nPortable\r\n"},
-      {"over another installation", 5300, false, false, false,
-       "Options:\r\nInstall\r\nBackup\r\n\r\nOptions:\r\nAnother installation\r\n"},
+      {"fresh", 0, false, false, false, false, "Options:\r\nInstall\r\nBackup\r\n"},
+      {"update", 5300, true, false, false, true, "Options:\r\nUpdate\r\nBackup\r\n"},
+      {"portable without backup", 0, false, true, true, false, "Options:\r\nPortable\r\n"},
+      {"over another version", 5300, false, false, false, false, "Options:\r\nInstall\r\nBackup\r\n" + warning},
+      {"installed elsewhere", 0, false, false, false, true, "Options:\r\nInstall\r\nBackup\r\n" + warning},
+      {"portable, installed elsewhere", 0, false, true, false, true, "Options:\r\nPortable\r\nBackup\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    Setup::Core::TSetupApplicationRepository::Unregister("ONDU");
+    ASSERT_TRUE(ForceDirectories(machine_.Root().File("elsewhere/")));
+    if (c.registered)
+      Setup::Core::TSetupApplicationRepository::Register("ONDU", machine_.Root().File("elsewhere/Uninstall.exe"),
+                                                         "5.30", "", "");
     Setup::Core::TSetup& setup = MakeSetup(c.installed, c.update, c.portable, c.noBackup);
     Setup::Core::TSetupSummaryBuilder builder(
         [&](std::string_view section, std::string_view key) { return setup.Resources().GetText(section, key); });

@@ -152,8 +152,8 @@ TEST_F(ProductInfoONDU, PopulateActionsListsTheActionsOfTheMode) {
   const Case cases[] = {
       {"install",
        {},
-       WithShellCache({"TSetupActionCloseApplications", "TSetupActionPrepare", "TSetupActionExtract", "TSetupActionConfig", "TSetupActionIntegrate",
-                       "TSetupActionShortcuts"})},
+       WithShellCache({"TSetupActionCloseApplications", "TSetupActionPrepare", "TSetupActionExtract",
+                       "TSetupActionConfig", "TSetupActionIntegrate", "TSetupActionShortcuts"})},
       {"uninstall",
        ProductTest::UninstallData("[Uninstall]\r\nCount=0\r\n"),
        {"TSetupActionCloseApplications", "TSetupActionUninstallIntegration", "TSetupActionUninstallFiles"}},

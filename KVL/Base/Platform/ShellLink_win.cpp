@@ -32,8 +32,8 @@ public:
     if (p_) p_->Release();
   }
   T* operator->() const { return p_; }
+  T& operator*() const { return *p_; }
   void** Out() { return reinterpret_cast<void**>(&p_); }
-  explicit operator bool() const { return p_ != nullptr; }
 
 private:
   T* p_ = nullptr;
@@ -79,7 +79,7 @@ std::optional<std::string> ReadShellLinkTarget(const std::string& linkPath) {
   TComRef<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, file.Out()))) return std::nullopt;
   // Some shell versions refuse the long-path form; the plain path is the second try.
-  if (!LoadLink(*file.operator->(), LongPathForm(linkPath)) && !LoadLink(*file.operator->(), Wide(linkPath)))
+  if (!LoadLink(*file, LongPathForm(linkPath)) && !LoadLink(*file, Wide(linkPath)))
     return std::nullopt;
   std::vector<wchar_t> buffer(65536, L'\0');
   if (link->GetPath(buffer.data(), 65535, nullptr, 0) != S_OK) return std::nullopt;
