@@ -2,6 +2,7 @@
 #include "setup/core/Extract.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <exception>
 
@@ -82,6 +83,11 @@ std::string StreamDigest(TKVLStream& stream) {
   return KVL::Platform::TMD5::ToHex(md5.Final());
 }
 
+// An executable image or a script with an interpreter line.
+bool IsProgramImage(const uint8_t* data, size_t size) {
+  return (size >= 4 && std::memcmp(data, "\x7f" "ELF", 4) == 0) || (size >= 2 && data[0] == '#' && data[1] == '!');
+}
+
 // Records one installed file under "Uninstall": relative to the destination when inside it.
 void AddUninstallEntry(KVL::FileFormats::INI::TKVLIniFile& ini, const std::string& name) {
   std::string path = Setup->Resources().ExpandPath(name);
@@ -114,6 +120,9 @@ void TSetupExtractHelper::ExtractFile(const TSetupScriptFile& entry) {
         done += count;
       }
       file.reset();
+      // Packages keep no permission bits: a program (by its own header, as POSIX knows one)
+      // has to be made runnable, or the installer could not start Elevator.exe and the like.
+      if (IsProgramImage(data, size)) KVL::Platform::SetFileExecutable(target);
     }
   } catch (const std::exception& e) {
     throw EInstallerInstallError(target + "\r\n" + e.what());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -215,6 +216,22 @@ TEST_F(Extract, PortableInstallationIsNotRegistered) {
   EXPECT_EQ(ReadRecord()->ReadString("Uninstall", "Count"), "3");
   EXPECT_FALSE(RegistryKeyExists(TRegistryRoot::rrLocalMachine, TSetupApplicationRepository::KeyPath("ONDU")));
 }
+
+#ifndef _WIN32
+// Packages keep no permission bits: programs are recognised by their header and made runnable.
+TEST_F(Extract, ProgramsBecomeRunnableOtherFilesDoNot) {
+  Make("<File name='$DEST\\ONDU.exe'/><File name='$DEST\\run.sh'/><File name='$DEST\\ReadMe.txt'/>",
+       {{"ONDU.exe", std::string("\x7f" "ELF\x02\x01", 6)}, {"run.sh", "#!/bin/sh\n"}, {"ReadMe.txt", "ELF #!"}});
+  ASSERT_EQ(Run(), std::vector<std::string>{});
+  const auto runnable = [&](const char* name) {
+    return (std::filesystem::status(Dest(name)).permissions() & std::filesystem::perms::owner_exec) !=
+           std::filesystem::perms::none;
+  };
+  EXPECT_TRUE(runnable("ONDU.exe"));
+  EXPECT_TRUE(runnable("run.sh"));
+  EXPECT_FALSE(runnable("ReadMe.txt"));
+}
+#endif
 
 TEST_F(Extract, EntriesFollowTheLanguageFamilyAndTheirSourceNames) {
   const std::string components = "<File name='$DEST\\ONDU.exe'/>"
