@@ -11,7 +11,7 @@ pack="$build/tools/ondu-pack"
 
 sandbox=$(mktemp -d "${TMPDIR:-/tmp}/ondu-main.XXXXXX")
 trap 'rm -rf "$sandbox"' EXIT
-mkdir -p "$sandbox/root" "$sandbox/home" "$sandbox/tmp"
+mkdir -p "$sandbox/root" "$sandbox/home" "$sandbox/tmp" "$sandbox/logs"
 export KVL_SYSTEM_ROOT="$sandbox/root" HOME="$sandbox/home" TMPDIR="$sandbox/tmp"
 export ONDU_STANDIN_LOG_DIR="$sandbox/logs"
 dest="$sandbox/root/opt/ONDU/"
@@ -30,6 +30,19 @@ log "Uninstall.ini inside Uninstall.dat"
 iconv -f UTF-16 -t UTF-8 "$sandbox/dat/Uninstall.ini" | tr -d '\r'
 log "registry entry (stand-in at \$KVL_SYSTEM_ROOT/var/lib/kvl/registry.txt)"
 grep -A12 'Uninstall\\ONDU\]' "$KVL_SYSTEM_ROOT/var/lib/kvl/registry.txt" || true
+log "the player's registration by Elevator.exe (keys of the stand-in)"
+# Keys only, without their verb and icon subkeys.
+keys=$(grep -i '^\[.*ondu' "$KVL_SYSTEM_ROOT/var/lib/kvl/registry.txt" | grep -v 'Uninstall\\ONDU\]' || true)
+if [ -n "$keys" ]; then
+  grep -v -E '\\(shell|DefaultIcon|InstallInfo|SupportedTypes)' <<<"$keys"
+  echo "($(wc -l <<<"$keys") keys with their subkeys)"
+else
+  echo "(none)"
+fi
+log "shortcuts and launchers"
+(cd "$sandbox" && find home root/usr -name '*.desktop' | sort)
+log "programs the installer started"
+cat "$sandbox"/logs/*.log 2>/dev/null | cut -f2- | tr -d '\r' | sed "s|$sandbox/||" || echo "(none)"
 
 log "remove: ${dest}Uninstall.exe /AUTO /SILENT"
 "${dest}Uninstall.exe" /AUTO /SILENT
@@ -41,5 +54,7 @@ done
 sleep 0.5
 log "left in the sandbox after removal"
 (cd "$sandbox/root" && find . -mindepth 1 | sort | sed 's|^\./||')
+log "programs the removal started"
+cat "$sandbox"/logs/*.log 2>/dev/null | cut -f2- | tr -d '\r' | sed "s|$sandbox/||" | tail -n +2
 log "deletions pending for the next restart"
 cat "$KVL_SYSTEM_ROOT/var/lib/kvl/pending-deletions" 2>/dev/null || echo "(none)"
