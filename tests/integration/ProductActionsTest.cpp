@@ -22,7 +22,7 @@
 #include "KVL/Base/StringList.h"
 #include "TestUtil.h"
 #include "setup/core/ApplicationRepository.h"
-#include "tools/installer-builder/InstallerBuilder.h"
+#include "tests/integration/SampleInstaller.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -31,33 +31,25 @@
 #if defined(ONDU_SETUP_BARE) && defined(ONDU_SAMPLE_STAGE_DIR)
 
 using namespace KVL::Platform;
+using namespace IntegrationTest;
 using TestUtil::TTempDir;
 namespace fs = std::filesystem;
 
 namespace {
 
 #ifdef _WIN32
-const char kExeSuffix[] = ".exe";
 const char kLinkExt[] = ".lnk";
 #else
-const char kExeSuffix[] = "";
 const char kLinkExt[] = ".desktop";
 #endif
 const char kProfileList[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
 const char kShellFolders[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ONDU";
 // Accounts of the throw-away machine; the fixture removes all of them.
 const char kAliceSid[] = "S-1-5-21-4711-4711-4711-1001";
 const char kGhostSid[] = "S-1-5-21-4711-4711-4711-1002";
 const char kNovaSid[] = "S-1-5-21-4711-4711-4711-1003";
 const char kStaleSid[] = "S-1-5-21-4711-4711-4711-1004.bak";
 const char* const kTestSids[] = {kAliceSid, kGhostSid, kNovaSid, kStaleSid};
-
-std::string Native(std::string path) {
-  for (char& c : path)
-    if (c == '/' || c == '\\') c = kPathDelim;
-  return path;
-}
 
 std::string Slashed(std::string path) {
   for (char& c : path)
@@ -68,20 +60,6 @@ std::string Slashed(std::string path) {
 std::string Utf8(const fs::path& p) {
   const std::u8string s = p.generic_u8string();
   return Native(std::string(s.begin(), s.end()));
-}
-
-std::string StageDir(const std::string& name) { return Native(std::string(ONDU_SAMPLE_STAGE_DIR) + "/" + name); }
-
-const std::string& SampleInstaller() {
-  static TTempDir dir;
-  static const std::string path = [] {
-    const std::string out = dir.File(std::string("ondu-setup") + kExeSuffix);
-    TestUtil::TToolRun r = TestUtil::RunToolCapturing(
-        InstallerBuilder::RunInstallerBuilder, {Native(ONDU_SETUP_BARE), StageDir("SETUP"), StageDir("PRODUCT"), out});
-    EXPECT_EQ(r.code, 0) << r.err;
-    return out;
-  }();
-  return path;
 }
 
 // Relative paths ('/'-separated) and contents.

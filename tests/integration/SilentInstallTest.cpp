@@ -16,49 +16,19 @@
 #include "TestUtil.h"
 #include "setup/core/ApplicationRepository.h"
 #include "setup/core/package/Package.h"
-#include "tools/installer-builder/InstallerBuilder.h"
+#include "tests/integration/SampleInstaller.h"
 
 #if defined(ONDU_SETUP_BARE) && defined(ONDU_SAMPLE_STAGE_DIR)
 
 using namespace KVL::Platform;
+using namespace IntegrationTest;
 using TestUtil::TTempDir;
 namespace fs = std::filesystem;
 
 namespace {
 
-#ifdef _WIN32
-const char kExeSuffix[] = ".exe";
-#else
-const char kExeSuffix[] = "";
-#endif
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ONDU";
-
-std::string Native(std::string path) {
-  for (char& c : path)
-    if (c == '/' || c == '\\') c = kPathDelim;
-  return path;
-}
-
-std::string StageDir(const std::string& name) { return Native(std::string(ONDU_SAMPLE_STAGE_DIR) + "/" + name); }
-
 void CopyTree(const std::string& from, const std::string& to) {
   fs::copy(fs::u8path(from), fs::u8path(to), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-}
-
-// Builds an installer from the bare program and the two folders.
-std::string BuildInstaller(const std::string& setupDir, const std::string& productDir, const std::string& out) {
-  TestUtil::TToolRun r = TestUtil::RunToolCapturing(InstallerBuilder::RunInstallerBuilder,
-                                                    {Native(ONDU_SETUP_BARE), setupDir, productDir, out});
-  EXPECT_EQ(r.code, 0) << r.err;
-  return out;
-}
-
-// The sample installer, built once for the whole suite.
-const std::string& SampleInstaller() {
-  static TTempDir dir;
-  static const std::string path =
-      BuildInstaller(StageDir("SETUP"), StageDir("PRODUCT"), dir.File(std::string("ondu-setup") + kExeSuffix));
-  return path;
 }
 
 struct TRun {
