@@ -10,6 +10,7 @@
 #include "KVL/Base/Platform/CommandLine.h"
 #include "KVL/Base/Platform/Environment.h"
 #include "KVL/Base/Platform/Process.h"
+#include "KVL/Base/Platform/Registry.h"
 #include "KVL/Base/Platform/ShellLink.h"
 #include "KVL/Base/SysUtils.h"
 #include "StartLog.h"
@@ -73,6 +74,9 @@ int Run(const std::vector<std::string>& args) {
   const std::string self = KVL::Platform::ExecutablePath();
   TElevatorRegistration registration(KVL::Platform::ExtractFilePath(self) + "ONDU.exe", self);
   bool changed = false, showPage = false;
+  // One batch for all switches: on POSIX the stand-in is written once, and a failure halfway
+  // leaves it as it was.
+  KVL::Platform::TRegistryBatch batch;
   for (TSwitch s : switches) {
     changed = changed || s != TSwitch::swDefaultAppsPage;
     switch (s) {
@@ -85,6 +89,7 @@ int Run(const std::vector<std::string>& args) {
       case TSwitch::swDefaultAppsPage: showPage = true; break;
     }
   }
+  batch.Commit();
   if (changed) KVL::Platform::NotifyAssociationsChanged();
   // Last, so that the page shows the registration just made.
   return showPage ? ShowDefaultAppsPage() : 0;

@@ -297,6 +297,47 @@ TEST_F(Registry, DeleteTreeRemovesEverythingBelow) {
   EXPECT_THROW(DeleteRegistryKeyTree(HKLM, "\\"), EKVLRegistryError);
 }
 
+// A batch's changes are seen by its own reads at once; on POSIX the stand-in file holds them
+// only after Commit, and a batch that ends without Commit changes nothing.
+TEST_F(Registry, BatchGroupsChangesUntilCommit) {
+  auto write = [&](const std::string& sub, uint32_t value) {
+    TRegistryKey key;
+    key.OpenWrite(HKLM, base_ + sub);
+    key.WriteInteger("V", value);
+  };
+  auto read = [&](const std::string& sub) {
+    TRegistryKey key;
+    return key.OpenRead(HKLM, base_ + sub) ? key.ReadInteger("V") : std::nullopt;
+  };
+  {
+    TRegistryBatch batch;
+    write("\\A", 1);
+    {
+      TRegistryBatch joined;  // joins the outer batch; its Commit stores nothing yet
+      write("\\B", 2);
+      joined.Commit();
+    }
+    EXPECT_EQ(read("\\A"), 1u);
+    EXPECT_EQ(read("\\B"), 2u);
+    EXPECT_TRUE(DeleteRegistryKeyTree(HKLM, base_ + "\\B"));
+#ifndef _WIN32
+    const std::string file = RegistryStandInPath();
+    EXPECT_FALSE(FileExists(file) && TestUtil::ReadWholeFile(file).find(name_) != std::string::npos);
+#endif
+    batch.Commit();
+  }
+  EXPECT_EQ(read("\\A"), 1u);
+  EXPECT_FALSE(RegistryKeyExists(HKLM, base_ + "\\B"));
+#ifndef _WIN32
+  {
+    TRegistryBatch abandoned;
+    write("\\C", 3);
+    EXPECT_EQ(read("\\C"), 3u);
+  }
+  EXPECT_FALSE(RegistryKeyExists(HKLM, base_ + "\\C"));
+#endif
+}
+
 TEST_F(Registry, CurrentUserIsAKeyOfUsers) {
   std::string sid = CurrentUserSid();
   ASSERT_EQ(sid.rfind("S-1-5-", 0), 0u) << sid;

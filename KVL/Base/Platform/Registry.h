@@ -80,6 +80,28 @@ private:
   std::unique_ptr<TImpl> impl_;
 };
 
+// Groups the calling thread's registry changes. On POSIX the stand-in is locked from
+// construction until Commit or destruction, changes go to a copy in memory that this thread's
+// reads see, and Commit stores it once: hundreds of writes cost one flush instead of one each,
+// and a batch that ends without Commit (an exception) leaves the registry as it was. On
+// Windows changes go straight to the system's registry and Commit does nothing. A batch made
+// while another is active on the thread joins it (its Commit does nothing).
+class TRegistryBatch {
+public:
+  TRegistryBatch();
+  ~TRegistryBatch();
+  TRegistryBatch(const TRegistryBatch&) = delete;
+  TRegistryBatch& operator=(const TRegistryBatch&) = delete;
+
+  // Stores the changes; raises EKVLRegistryError when they cannot be written.
+  void Commit();
+
+  struct TImpl;
+
+private:
+  std::unique_ptr<TImpl> impl_;
+};
+
 bool RegistryKeyExists(TRegistryRoot root, const std::string& path,
                        TRegistryView view = TRegistryView::rvNative);
 

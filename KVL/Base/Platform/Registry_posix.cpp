@@ -469,9 +469,22 @@ void Store(const std::string& folder, const std::string& fileName, const TTree& 
   }
 }
 
+// The batch of this thread, if one is active (see TRegistryBatch).
+struct TBatchState {
+  std::string Folder, FileName;
+  std::unique_ptr<TWriteLock> Lock;
+  std::unique_ptr<TTree> Tree;
+  bool Changed = false;
+};
+thread_local TBatchState* activeBatch = nullptr;
+
 // One write: lock, re-read, change, store. change returns false when nothing changed.
-// what is the start of the message raised on failure.
+// what is the start of the message raised on failure. Inside a batch: the batch's copy.
 void Modify(const std::string& what, const std::function<bool(TTree&)>& change) {
+  if (activeBatch) {
+    if (change(*activeBatch->Tree)) activeBatch->Changed = true;
+    return;
+  }
   std::string folder = StandInFolder();
   TWriteLock lock(folder, what);
   std::string fileName = folder + "registry.txt";
@@ -479,9 +492,37 @@ void Modify(const std::string& what, const std::function<bool(TTree&)>& change) 
   if (change(*tree)) Store(folder, fileName, *tree, what);
 }
 
-std::unique_ptr<TTree> LoadCurrent() { return Load(StandInFolder() + "registry.txt"); }
+std::unique_ptr<TTree> LoadCurrent() {
+  // Readers get a tree of their own; a batch's copy is handed out as a fresh parse of it.
+  if (activeBatch) return Parse(Serialize(*activeBatch->Tree), activeBatch->FileName);
+  return Load(StandInFolder() + "registry.txt");
+}
 
 } // namespace
+
+struct TRegistryBatch::TImpl : TBatchState {};
+
+TRegistryBatch::TRegistryBatch() {
+  if (activeBatch) return;  // joins the active one
+  auto impl = std::make_unique<TImpl>();
+  impl->Folder = StandInFolder();
+  impl->FileName = impl->Folder + "registry.txt";
+  impl->Lock = std::make_unique<TWriteLock>(impl->Folder, "Cannot lock the registry.");
+  impl->Tree = Load(impl->FileName);
+  impl_ = std::move(impl);
+  activeBatch = impl_.get();
+}
+
+TRegistryBatch::~TRegistryBatch() {
+  if (impl_ && activeBatch == impl_.get()) activeBatch = nullptr;
+}
+
+void TRegistryBatch::Commit() {
+  if (!impl_ || activeBatch != impl_.get()) return;
+  activeBatch = nullptr;
+  if (impl_->Changed) Store(impl_->Folder, impl_->FileName, *impl_->Tree, "Cannot write the registry.");
+  impl_->Lock.reset();
+}
 
 struct TRegistryKey::TImpl {
   TLocation Location;

@@ -263,4 +263,10 @@ std::string CurrentUserSid() {
 
 std::string RegistryStandInPath() { return std::string(); }
 
+// The system's registry needs no grouping of writes.
+struct TRegistryBatch::TImpl {};
+TRegistryBatch::TRegistryBatch() = default;
+TRegistryBatch::~TRegistryBatch() = default;
+void TRegistryBatch::Commit() {}
+
 } // namespace KVL::Platform
