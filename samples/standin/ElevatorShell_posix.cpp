@@ -16,14 +16,17 @@ std::string ApplicationsFolder() { return KVL::Platform::SystemRoot() + "usr/sha
 // One argument of an Exec key: quoted when it holds a reserved character, with ", `, $ and
 // \ escaped inside the quotes; then % doubled, since a single one starts a field code.
 std::string ExecArgument(const std::string& arg) {
-  std::string out = arg;
+  std::string out;
   if (arg.empty() || arg.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos) {
-    out = "\"";
+    // Built by appending: GCC 12 at -O3 misreads an assignment here as an overlapping copy.
+    out.push_back('"');
     for (char c : arg) {
       if (c == '"' || c == '`' || c == '$' || c == '\\') out += '\\';
       out += c;
     }
     out += '"';
+  } else {
+    out = arg;
   }
   std::string doubled;
   for (char c : out) {
