@@ -13,10 +13,8 @@ using namespace KVL::Platform;
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 std::string WithSeparator(std::string folder) {
-  if (!folder.empty() && !IsSeparator(folder.back())) folder += kPathDelim;
+  if (!folder.empty() && !KVL::Platform::IsPathDelimiter(folder.back())) folder += kPathDelim;
   return folder;
 }
 

@@ -13,8 +13,6 @@ using namespace KVL::Platform;
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 // A link is removed as a name; what it points to is not ours.
 bool RemoveLink(const std::string& path, bool isFolder) {
   // Windows removes a folder link (junction) with RemoveDirectory; POSIX unlinks it.
@@ -26,10 +24,10 @@ bool RemoveLink(const std::string& path, bool isFolder) {
 
 bool IsRootFolder(const std::string& folder) {
   std::string p = folder;
-  while (!p.empty() && IsSeparator(p.back())) p.pop_back();
+  while (!p.empty() && KVL::Platform::IsPathDelimiter(p.back())) p.pop_back();
   if (p.empty()) return true;
   if (p.size() == 2 && p[1] == ':') return true;
-  if (p.size() > 2 && IsSeparator(p[0]) && IsSeparator(p[1])) {
+  if (p.size() > 2 && KVL::Platform::IsPathDelimiter(p[0]) && KVL::Platform::IsPathDelimiter(p[1])) {
     // \\server\share: at most one separator after the server name.
     size_t server = p.find_first_of("\\/", 2);
     return server == std::string::npos || p.find_first_of("\\/", server + 1) == std::string::npos;
@@ -40,7 +38,7 @@ bool IsRootFolder(const std::string& folder) {
 bool RemoveFolderWithContents(const std::string& folder) {
   if (IsRootFolder(folder)) return false;
   std::string base = folder;
-  if (!IsSeparator(base.back())) base += kPathDelim;
+  if (!KVL::Platform::IsPathDelimiter(base.back())) base += kPathDelim;
   std::vector<TDirectoryEntry> entries;
   try {
     entries = ListDirectory(base);

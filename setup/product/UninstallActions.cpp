@@ -53,8 +53,6 @@ void AddFoldersDepthFirst(const std::string& folder, TKVLStringList& list) {
   }
 }
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 // The form in which folders compare: absolute, without trailing separators, and on Windows
 // with backslashes only and ignoring case.
 std::string FolderKey(const std::string& folder) {
@@ -64,14 +62,14 @@ std::string FolderKey(const std::string& folder) {
     if (c == '/') c = '\\';
   key = KVL::SysUtils::UpperCase(key);
 #endif
-  while (!key.empty() && IsSeparator(key.back())) key.pop_back();
+  while (!key.empty() && KVL::Platform::IsPathDelimiter(key.back())) key.pop_back();
   return key;
 }
 
 // folder is ancestor itself or lies below it (both in FolderKey form).
 bool IsWithin(const std::string& folder, const std::string& ancestor) {
   return folder == ancestor || (folder.size() > ancestor.size() && folder.starts_with(ancestor) &&
-                                IsSeparator(folder[ancestor.size()]));
+                                KVL::Platform::IsPathDelimiter(folder[ancestor.size()]));
 }
 
 // Folders whose removal with everything in them would take the user's own files: the

@@ -145,5 +145,7 @@ inline constexpr char kPathDelim =
 #else
     '/';
 #endif
+// Either separator: paths written for Windows ('\\') are accepted on every system.
+inline constexpr bool IsPathDelimiter(char c) { return c == '\\' || c == '/'; }
 
 } // namespace KVL::Platform

@@ -16,10 +16,8 @@ namespace {
 const char kProfileListKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 const char kShellFoldersKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 std::string WithoutTrailingSeparators(std::string path) {
-  while (path.size() > 1 && IsSeparator(path.back())) path.pop_back();
+  while (path.size() > 1 && KVL::Platform::IsPathDelimiter(path.back())) path.pop_back();
   return path;
 }
 
@@ -31,7 +29,7 @@ std::string FolderForm(const std::string& path) {
   std::string p = WithoutTrailingSeparators(path);
   if (p.empty()) return p;
   p = WithoutTrailingSeparators(GetLongPath(ExpandFileName(p)));
-  if (!IsSeparator(p.back())) p += kPathDelim;
+  if (!KVL::Platform::IsPathDelimiter(p.back())) p += kPathDelim;
   return p;
 }
 
@@ -113,7 +111,7 @@ void TKVLUserAccounts::Populate(TKVLUserAccountInfoList& list) {
     auto info = std::make_unique<TKVLUserAccountInfo>();
     info->UserName = LastComponent(profile);
     info->ProfilePath = profile;
-    info->AppDataPath = IsSeparator(appData.back()) ? appData : appData + kPathDelim;
+    info->AppDataPath = KVL::Platform::IsPathDelimiter(appData.back()) ? appData : appData + kPathDelim;
     list.Add(std::move(info));
   }
 }
