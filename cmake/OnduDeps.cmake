@@ -26,6 +26,17 @@ else()
   set(ONDU_PLATFORM_LIBS OpenSSL::Crypto)
 endif()
 
+# The UI toolkit draws with GDI+ and hosts Win32 windows on Windows; cairo with pango on X11
+# elsewhere.
+if(WIN32)
+  set(ONDU_UI_LIBS gdiplus gdi32 user32 dwmapi comctl32 ole32 shcore msimg32)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo cairo)
+  find_package(X11 REQUIRED)
+  set(ONDU_UI_LIBS PkgConfig::PANGOCAIRO X11::X11)
+endif()
+
 if(ONDU_TESTS)
   if(WIN32)
     # Debian ships GoogleTest as source; build it with the cross compiler.

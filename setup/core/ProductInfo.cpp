@@ -37,6 +37,8 @@ std::string TSetupProductInfo::GetDefaultPortablePath() {
 
 std::string TSetupProductInfo::GetHomePage() { return ScriptSetting("HomePage"); }
 
+void TSetupProductInfo::PopulatePages(const TSetupPageClassCallback&) {}
+
 std::string TSetupProductInfo::GetName() {
   std::string name = ScriptSetting("ProductName");
   if (name.empty()) throw EInstallerGeneralError("TSetupProductInfo.GetName");

@@ -1,6 +1,7 @@
 // What the product is (from the script's settings) and the questions only the product answers.
 #pragma once
 
+#include <any>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -9,6 +10,8 @@
 #include "setup/core/Action.h"
 
 namespace Setup::Core {
+
+using TSetupPageClassCallback = std::function<void(const std::any& pageClass)>;
 
 class TSetupProductInfo {
 public:
@@ -34,6 +37,10 @@ public:
   virtual void LoadInstallation() = 0;
   // Calls back once per action class of the coming run, in order.
   virtual void PopulateActions(const TSetupActionClassCallback& callback) = 0;
+  // Calls back once per wizard page class of the product, in order. The core does not know
+  // pages: a class travels as std::any, and the wizard ignores what is not one of its page
+  // classes.
+  virtual void PopulatePages(const TSetupPageClassCallback& callback);
 
   std::string GetVersionNo();
   // "5.30" for 5301: major, a dot, two minor digits.

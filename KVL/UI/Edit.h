@@ -1,0 +1,57 @@
+// A single-line text edit, optionally with buttons embedded at its right end.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "KVL/UI/Control.h"
+
+namespace KVL::UI {
+
+class TKVLEdit;
+
+// A button drawn inside the edit's frame at its right end.
+struct TKVLEditButton {
+  std::string Caption;
+  int Width = 0;  // at 96 dots per inch
+  std::function<void(TKVLEdit&)> OnClick;
+};
+
+class TKVLEdit : public TKVLControl {
+public:
+  explicit TKVLEdit(TKVLControl* owner = nullptr);
+  std::string ClassName() const override { return "TKVLEdit"; }
+  const std::string& Text() const { return text_; }
+  // From code as well as typing: OnChange runs whenever the text changes.
+  void SetText(const std::string& text);
+  std::function<void(TKVLEdit&)> OnChange;
+
+  // Returns the button's index.
+  int AddButton(TKVLEditButton button);
+  TKVLEditButton& Buttons(int index) { return buttons_[index]; }
+  int ButtonCount() const { return static_cast<int>(buttons_.size()); }
+  // The button's rectangle in the edit's coordinates.
+  TKVLRect ButtonRect(int index) const;
+
+  // Caret and selection, in bytes of Text (always on character boundaries).
+  size_t CaretPos() const { return caret_; }
+  void SetCaretPos(size_t pos);
+  void SelectAll();
+
+  bool CanFocus() const override;
+  void Paint(IKVLCanvas& canvas) override;
+  void MouseDown(TKVLMouseButton button, TKVLPoint pt, TKVLShiftState shift) override;
+  void MouseUp(TKVLMouseButton button, TKVLPoint pt, TKVLShiftState shift) override;
+  bool KeyDown(TKVLKey key, TKVLShiftState shift) override;
+  bool KeyChar(const std::string& utf8) override;
+
+private:
+  std::string text_;
+  std::vector<TKVLEditButton> buttons_;
+  size_t caret_ = 0;
+  size_t selStart_ = 0;
+  int pressedButton_ = -1;
+};
+
+} // namespace KVL::UI
