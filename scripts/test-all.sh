@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: native Linux tests, the threaded tests under ThreadSanitizer, the
-# Windows x64 leg under wine, and a short fuzzing smoke of every libFuzzer target.
+# Windows x64 leg under wine, the wizard end to end in real windows under Xvfb on both
+# systems, and a short fuzzing smoke of every libFuzzer target.
 # Installs what it needs.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -18,6 +19,8 @@ bash "$ONDU_ROOT/scripts/test-windows.sh"
 win_log=${ONDU_WIN_BUILD:-$ONDU_ROOT/build-win}/wine-tests.log
 windows=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$win_log" | tail -1)
 skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/\1/p' "$win_log" | tail -1)
+
+bash "$ONDU_ROOT/scripts/test-gui.sh" all
 
 bash "$ONDU_ROOT/scripts/fuzz.sh" "${ONDU_FUZZ_SECONDS:-15}"
 

@@ -14,7 +14,7 @@ def find(name, timeout=30.0, pid=None):
     """The id of a visible window whose title is exactly name (waits for it)."""
     deadline = time.time() + timeout
     while time.time() < deadline:
-        out = _run("xdotool", "search", "--onlyvisible", "--name", f"^{name}$", check=False)
+        out = _run("xdotool", "search", "--name", f"^{name}$", check=False)
         ids = [int(x) for x in out.split()]
         if ids:
             return ids[-1]
