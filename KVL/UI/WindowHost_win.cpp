@@ -322,29 +322,39 @@ private:
     disabledOwner_ = nullptr;
   }
 
-  void Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd_, &ps);
+  // The form drawn into a bitmap at the window's scale and copied to dc in one go.
+  void PaintInto(HDC dc) {
     RECT client{};
     GetClientRect(hwnd_, &client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-    if (dc && width > 0 && height > 0) {
-      ApplyTitleBarTheme();
-      if (buffer_.Width() != width || buffer_.Height() != height) buffer_ = TKVLBitmap(width, height);
-      {
-        auto canvas = CreateBitmapCanvas(buffer_, form_.CurrentDpi());
-        form_.PaintTo(*canvas);
-      }
-      BITMAPINFO info{};
-      info.bmiHeader.biSize = sizeof info.bmiHeader;
-      info.bmiHeader.biWidth = width;
-      info.bmiHeader.biHeight = -height;  // rows top to bottom, as ours
-      info.bmiHeader.biPlanes = 1;
-      info.bmiHeader.biBitCount = 32;
-      info.bmiHeader.biCompression = BI_RGB;
-      SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
-                        static_cast<UINT>(height), buffer_.Data(), &info, DIB_RGB_COLORS);
+    if (!dc || width <= 0 || height <= 0) return;
+    ApplyTitleBarTheme();
+    if (buffer_.Width() != width || buffer_.Height() != height) buffer_ = TKVLBitmap(width, height);
+    {
+      auto canvas = CreateBitmapCanvas(buffer_, form_.CurrentDpi());
+      form_.PaintTo(*canvas);
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // rows top to bottom, as ours
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
+                      static_cast<UINT>(height), buffer_.Data(), &info, DIB_RGB_COLORS);
+  }
+
+  void Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd_, &ps);
+    // EndPaint even when painting fails: otherwise WM_PAINT would come back forever.
+    try {
+      PaintInto(dc);
+    } catch (...) {
+      EndPaint(hwnd_, &ps);
+      throw;
     }
     EndPaint(hwnd_, &ps);
   }
@@ -382,6 +392,10 @@ private:
     switch (msg) {
     case WM_PAINT:
       Paint();
+      return true;
+    case WM_PRINTCLIENT:
+      // PrintWindow and the system's animations ask for the client area in their own DC.
+      PaintInto(reinterpret_cast<HDC>(wParam));
       return true;
     case WM_ERASEBKGND:
       result = 1;  // the paint covers every pixel
