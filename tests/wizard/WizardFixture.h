@@ -23,9 +23,11 @@
 #include "setup/core/Errors.h"
 #include "setup/core/Resources.h"
 #include "setup/core/Setup.h"
+#include "setup/core/SetupThread.h"
 #include "setup/core/SummaryBuilder.h"
 #include "setup/ui/Main.h"
 #include "setup/ui/Pages.h"
+#include "setup/ui/RichViewer.h"
 #include "setup/ui/StandardPages.h"
 #include "tests/setup/SetupFixture.h"
 
@@ -81,7 +83,7 @@ public:
 class TSetupPageShortcuts : public TSetupPage {
 public:
   std::string ClassName() const override { return "TSetupPageShortcuts"; }
-  bool IsAvailable() override { return !Setup->HasFlag(sfPortable) && !Setup->HasFlag(sfUpdate); }
+  bool IsAvailable() override { return !Setup::Core::Setup->HasFlag(sfPortable) && !Setup::Core::Setup->HasFlag(sfUpdate); }
 };
 
 class TSetupPageRemoval : public TSetupPage {

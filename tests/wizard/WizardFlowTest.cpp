@@ -39,7 +39,9 @@ TEST_P(WizardSequence, PagesAndFirstPage) {
   EXPECT_EQ(env.Host().Caption(), env.Common("Caption"));
   EXPECT_EQ(form.lbVerInfo()->Caption(), "5.39, 2026-11-20");
   // Unattended runs start at once; let them end before the window goes.
-  if (c.Params.starts_with("/AUTO")) EXPECT_TRUE(env.PumpUntilFinished());
+  if (c.Params.starts_with("/AUTO")) {
+    EXPECT_TRUE(env.PumpUntilFinished());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
