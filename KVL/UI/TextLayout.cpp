@@ -310,23 +310,25 @@ TKVLTextLayout::TKVLTextLayout(const TKVLRichDocument& document, const TKVLTextL
     TLine line;
     line.Top = built.Top;
     line.Height = built.Height;
+    bool previousTab = false;
     for (const auto& piece : built.Pieces) {
       const TResolvedStyle& style = builder.Style(piece.Style);
       TKVLRect box{piece.Left, built.Top, piece.Left + piece.Width, built.Top + built.Height};
+      const bool tab = piece.Blank && piece.Text == "\t";
       std::string text;
       if (!piece.Blank) text = std::string(piece.Text);
-      else if (piece.Text != "\t") text.assign(piece.Text.size(), ' ');
-      if (!line.Fragments.empty()) {
+      else if (!tab) text.assign(piece.Text.size(), ' ');
+      // Tabs stay fragments of their own so that the text after one starts at its stop.
+      const bool merge = !line.Fragments.empty() && !tab && !previousTab &&
+                         line.Fragments.back().Box.Right == box.Left && line.Fragments.back().Font == style.Font &&
+                         line.Fragments.back().Color == style.Color && line.Fragments.back().BackColor == style.BackColor &&
+                         line.Fragments.back().Link == style.Link;
+      previousTab = tab;
+      if (merge) {
         TFragment& last = line.Fragments.back();
-        // Text after a tab stays apart so that it starts at the tab stop.
-        bool merge = last.Box.Right == box.Left && last.Font == style.Font && last.Color == style.Color &&
-                     last.BackColor == style.BackColor && last.Link == style.Link &&
-                     !(last.Text.empty() && !text.empty());
-        if (merge) {
-          last.Text += text;
-          last.Box.Right = box.Right;
-          continue;
-        }
+        last.Text += text;
+        last.Box.Right = box.Right;
+        continue;
       }
       line.Fragments.push_back({std::move(text), style.Font, style.Color, style.BackColor, style.Link, box});
     }
