@@ -13,6 +13,8 @@
 using namespace KVL::UI;
 using ToolkitTest::TToolkitTest;
 
+class ToolkitApplication : public TToolkitTest {};
+
 namespace {
 
 class TSchemeCounter : public TKVLControl {
@@ -27,7 +29,7 @@ public:
 
 } // namespace
 
-TEST_F(TToolkitTest, PostRunsAfterTheCurrentHandlerInOrder) {
+TEST_F(ToolkitApplication, PostRunsAfterTheCurrentHandlerInOrder) {
   TKVLForm form;
   auto* button = form.CreateOwned<TKVLButton>();
   button->SetBounds(0, 0, 50, 20);
@@ -47,7 +49,7 @@ TEST_F(TToolkitTest, PostRunsAfterTheCurrentHandlerInOrder) {
   EXPECT_EQ(steps.size(), 3u);
 }
 
-TEST_F(TToolkitTest, DarkModeSwitchTellsEveryFormOnceAndChangesTheStyle) {
+TEST_F(ToolkitApplication, DarkModeSwitchTellsEveryFormOnceAndChangesTheStyle) {
   TKVLForm first, second;
   auto* a = first.CreateOwned<TSchemeCounter>();
   a->SetParent(&first);

@@ -10,6 +10,8 @@
 using namespace KVL::UI;
 using ToolkitTest::TToolkitTest;
 
+class ToolkitTree : public TToolkitTest {};
+
 namespace {
 
 // Tells when it is freed.
@@ -35,7 +37,7 @@ struct TDockCase {
   std::vector<TDockChild> Children;  // in creation order
 };
 
-class ControlDocking : public TToolkitTest, public ::testing::WithParamInterface<TDockCase> {};
+class ToolkitDocking : public TToolkitTest, public ::testing::WithParamInterface<TDockCase> {};
 
 constexpr TKVLMargins kNoMargins{0, 0, 0, 0};
 constexpr TKVLMargins kDefaultMargins{3, 3, 3, 3};
@@ -43,7 +45,7 @@ constexpr TKVLMargins kDefaultMargins{3, 3, 3, 3};
 } // namespace
 
 // A 200 × 100 parent at 96 dpi.
-TEST_P(ControlDocking, PlacesChildren) {
+TEST_P(ToolkitDocking, PlacesChildren) {
   const TDockCase& c = GetParam();
   TKVLControl parent;
   parent.SetBounds(0, 0, 200, 100);
@@ -63,7 +65,7 @@ TEST_P(ControlDocking, PlacesChildren) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, ControlDocking,
+    Cases, ToolkitDocking,
     ::testing::Values(
         TDockCase{"top with default margins", {}, {{TKVLAlign::alTop, {10, 20}, kDefaultMargins, {3, 3, 197, 23}}}},
         TDockCase{"top without margins", {}, {{TKVLAlign::alTop, {10, 20}, kNoMargins, {0, 0, 200, 20}}}},
@@ -86,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {TKVLAlign::alClient, {1, 1}, kDefaultMargins, {33, 23, 197, 81}}}}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
-TEST_F(TToolkitTest, DockingFollowsVisibilityAndSizeChanges) {
+TEST_F(ToolkitTree, DockingFollowsVisibilityAndSizeChanges) {
   TKVLControl parent;
   parent.SetBounds(0, 0, 200, 100);
   auto* top = parent.CreateOwned<TKVLControl>();
@@ -110,7 +112,7 @@ TEST_F(TToolkitTest, DockingFollowsVisibilityAndSizeChanges) {
   EXPECT_EQ(client->BoundsRect(), (TKVLRect{0, 40, 300, 150}));
 }
 
-TEST_F(TToolkitTest, MarginsScaleWithTheFormButPaddingDoesNot) {
+TEST_F(ToolkitTree, MarginsScaleWithTheFormButPaddingDoesNot) {
   TKVLForm form;
   form.SetDpi(144);
   form.SetClientSize96(200, 100);
@@ -124,7 +126,7 @@ TEST_F(TToolkitTest, MarginsScaleWithTheFormButPaddingDoesNot) {
   EXPECT_EQ(top->BoundsRect(), (TKVLRect{15, 15, 285, 45}));
 }
 
-TEST_F(TToolkitTest, DpiChangeRescalesBoundsAndRedocks) {
+TEST_F(ToolkitTree, DpiChangeRescalesBoundsAndRedocks) {
   struct TCountingForm : TKVLForm {
     int DpiChanges = 0;
     void DpiChanged() override { ++DpiChanges; }
@@ -159,7 +161,7 @@ TEST_F(TToolkitTest, DpiChangeRescalesBoundsAndRedocks) {
   EXPECT_EQ(top->BoundsRect(), (TKVLRect{3, 3, 197, 23}));
 }
 
-TEST_F(TToolkitTest, OwnerFreesWhatItOwnsWhateverTheParent) {
+TEST_F(ToolkitTree, OwnerFreesWhatItOwnsWhateverTheParent) {
   bool panelFreed = false, innerFreed = false, keptFreed = false;
   TKVLForm form;
   auto* panel = form.CreateOwned<TProbe>(&panelFreed);
@@ -189,7 +191,7 @@ TEST_F(TToolkitTest, OwnerFreesWhatItOwnsWhateverTheParent) {
   EXPECT_EQ(form.ComponentCount(), 1);
 }
 
-TEST_F(TToolkitTest, ControlWithoutOwnerLeavesItsParentWhenFreed) {
+TEST_F(ToolkitTree, ControlWithoutOwnerLeavesItsParentWhenFreed) {
   TKVLForm form;
   {
     TKVLButton page;  // as the wizard's pages: no owner, shown in the form

@@ -14,6 +14,8 @@ using namespace KVL::UI;
 using ToolkitTest::TFixedMetricsCanvas;
 using ToolkitTest::TToolkitTest;
 
+class ToolkitControls : public TToolkitTest {};
+
 namespace {
 
 TKVLRadioBox* AddRadio(TKVLForm& form, TKVLControl& parent, int group, int y, std::vector<std::string>& clicks,
@@ -29,7 +31,7 @@ TKVLRadioBox* AddRadio(TKVLForm& form, TKVLControl& parent, int group, int y, st
 
 } // namespace
 
-TEST_F(TToolkitTest, RadioBoxesExcludeEachOtherInTheirGroupAndParent) {
+TEST_F(ToolkitControls, RadioBoxesExcludeEachOtherInTheirGroupAndParent) {
   TKVLForm form;
   form.SetClientSize96(300, 200);
   auto* panel = form.CreateOwned<TKVLControl>();
@@ -61,7 +63,7 @@ TEST_F(TToolkitTest, RadioBoxesExcludeEachOtherInTheirGroupAndParent) {
   EXPECT_EQ(clicks, (std::vector<std::string>{"a+", "b+", "a+"}));
 }
 
-TEST_F(TToolkitTest, CheckBoxTogglesBeforeItsClickHandlerButNotFromCode) {
+TEST_F(ToolkitControls, CheckBoxTogglesBeforeItsClickHandlerButNotFromCode) {
   TKVLForm form;
   form.SetClientSize96(200, 100);
   auto* box = form.CreateOwned<TKVLCheckBox>();
@@ -114,7 +116,7 @@ TEST(ToolkitLabel, WrapsAtSpacesToTheWidth) {
   }
 }
 
-TEST_F(TToolkitTest, ProgressBarClampsAndRepaintsOnlyOnChange) {
+TEST_F(ToolkitControls, ProgressBarClampsAndRepaintsOnlyOnChange) {
   TKVLForm form;
   auto* bar = form.CreateOwned<TKVLProgressBar>();
   bar->SetBounds(0, 0, 100, 10);

@@ -13,6 +13,8 @@ using namespace KVL::UI;
 using namespace KVL::Platform;
 using ToolkitTest::TToolkitTest;
 
+class ToolkitForm : public TToolkitTest {};
+
 namespace {
 
 TKVLButton* AddButton(TKVLControl& parent, TKVLForm& owner, const std::string& name, TKVLRect bounds, int* clicks) {
@@ -57,7 +59,7 @@ std::unique_ptr<IKVLWindowHost> CreateWaitingHost(TKVLForm&) { return std::make_
 
 } // namespace
 
-TEST_F(TToolkitTest, TabMovesFocusInTabOrderSkippingWhatCannotFocus) {
+TEST_F(ToolkitForm, TabMovesFocusInTabOrderSkippingWhatCannotFocus) {
   TKVLForm form;
   form.SetClientSize96(300, 200);
   TKVLButton* b1 = AddButton(form, form, "b1", TKVLRect::FromBounds(0, 0, 50, 20), nullptr);
@@ -97,7 +99,7 @@ TEST_F(TToolkitTest, TabMovesFocusInTabOrderSkippingWhatCannotFocus) {
   EXPECT_EQ(form.ActiveControl(), nullptr);
 }
 
-TEST_F(TToolkitTest, EnterPressesTheDefaultButtonUnlessTheFocusedControlWantsIt) {
+TEST_F(ToolkitForm, EnterPressesTheDefaultButtonUnlessTheFocusedControlWantsIt) {
   TKVLForm form;
   int defaultClicks = 0, otherClicks = 0;
   TKVLButton* ok = AddButton(form, form, "ok", TKVLRect::FromBounds(0, 0, 50, 20), &defaultClicks);
@@ -127,7 +129,7 @@ TEST_F(TToolkitTest, EnterPressesTheDefaultButtonUnlessTheFocusedControlWantsIt)
   EXPECT_EQ(defaultClicks, 1);
 }
 
-TEST_F(TToolkitTest, EscapeClicksOnlyACancelButton) {
+TEST_F(ToolkitForm, EscapeClicksOnlyACancelButton) {
   TKVLForm form;
   int okClicks = 0, cancelClicks = 0;
   TKVLButton* ok = AddButton(form, form, "ok", TKVLRect::FromBounds(0, 0, 50, 20), &okClicks);
@@ -153,7 +155,7 @@ TEST_F(TToolkitTest, EscapeClicksOnlyACancelButton) {
   EXPECT_EQ(okClicks, 1);
 }
 
-TEST_F(TToolkitTest, CloseAsksCloseQueryAndTheCloseBoxCanBeDisabled) {
+TEST_F(ToolkitForm, CloseAsksCloseQueryAndTheCloseBoxCanBeDisabled) {
   TKVLForm form;
   int queries = 0;
   bool allow = false;
@@ -184,7 +186,7 @@ TEST_F(TToolkitTest, CloseAsksCloseQueryAndTheCloseBoxCanBeDisabled) {
   EXPECT_FALSE(host.Shown());
 }
 
-TEST_F(TToolkitTest, HeadlessModalLoopEndsByHandler) {
+TEST_F(ToolkitForm, HeadlessModalLoopEndsByHandler) {
   struct TCase {
     const char* Name;
     std::function<void(TKVLForm&, TKVLButton&)> Handler;  // empty: no handler installed
@@ -217,7 +219,7 @@ TEST_F(TToolkitTest, HeadlessModalLoopEndsByHandler) {
   }
 }
 
-TEST_F(TToolkitTest, HeadlessModalLoopsNest) {
+TEST_F(ToolkitForm, HeadlessModalLoopsNest) {
   TKVLForm outer, inner;
   TKVLButton* open = AddButton(outer, outer, "open", TKVLRect::FromBounds(0, 0, 50, 20), nullptr);
   TKVLButton* innerOk = AddButton(inner, inner, "ok", TKVLRect::FromBounds(0, 0, 50, 20), nullptr);
@@ -239,7 +241,7 @@ TEST_F(TToolkitTest, HeadlessModalLoopsNest) {
   EXPECT_EQ(handled, (std::vector<TKVLForm*>{&outer, &inner}));
 }
 
-TEST_F(TToolkitTest, WaitingModalLoopsServePostedCallsAndNest) {
+TEST_F(ToolkitForm, WaitingModalLoopsServePostedCallsAndNest) {
   TKVLApplication::SetHostFactory(&CreateWaitingHost);
   TKVLForm outer, inner;
   std::vector<std::string> steps;
@@ -258,7 +260,7 @@ TEST_F(TToolkitTest, WaitingModalLoopsServePostedCallsAndNest) {
   EXPECT_EQ(steps, (std::vector<std::string>{"outer waiting", "inner waiting", "inner cancelled"}));
 }
 
-TEST_F(TToolkitTest, MouseClicksOnlyWhenPressAndReleaseMeetOnTheControl) {
+TEST_F(ToolkitForm, MouseClicksOnlyWhenPressAndReleaseMeetOnTheControl) {
   TKVLForm form;
   form.SetClientSize96(200, 100);
   int clicks = 0;

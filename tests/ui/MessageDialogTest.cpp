@@ -17,6 +17,8 @@ using namespace KVL::UI::Dialogs;
 using namespace KVL::Platform;
 using ToolkitTest::TToolkitTest;
 
+class ToolkitMessageDialog : public TToolkitTest {};
+
 namespace {
 
 std::vector<TKVLButton*> ButtonsOf(TKVLForm& form) {
@@ -51,7 +53,7 @@ TAnswer Press(TKVLKey key) {
 
 } // namespace
 
-TEST_F(TToolkitTest, MessageDialogAnswers) {
+TEST_F(ToolkitMessageDialog, MessageDialogAnswers) {
   struct TCase {
     const char* Name;
     TMsgDlgButtons Buttons;
@@ -91,7 +93,7 @@ TEST_F(TToolkitTest, MessageDialogAnswers) {
   }
 }
 
-TEST_F(TToolkitTest, MessageDialogWrapsLongTextAndFitsItsButtons) {
+TEST_F(ToolkitMessageDialog, MessageDialogWrapsLongTextAndFitsItsButtons) {
   std::string longText;
   for (int i = 0; i < 60; ++i) longText += "word ";
   TKVLRect label, lastButton;
@@ -111,7 +113,7 @@ TEST_F(TToolkitTest, MessageDialogWrapsLongTextAndFitsItsButtons) {
   EXPECT_LT(clientWidth, 600);
 }
 
-TEST_F(TToolkitTest, PlatformQuestionsGoToTheToolkitDialogWithItsCaptions) {
+TEST_F(ToolkitMessageDialog, PlatformQuestionsGoToTheToolkitDialogWithItsCaptions) {
   const TKVLDialogCaptions saved = DialogCaptions();
   DialogCaptions().Ok = "Fine";
   DialogCaptions().Cancel = "Stop";

@@ -12,6 +12,8 @@
 using namespace KVL::UI;
 using ToolkitTest::TToolkitTest;
 
+class ToolkitPaint : public TToolkitTest {};
+
 namespace {
 
 int CountColor(const TKVLBitmap& bitmap, const TKVLRect& area, TKVLColor color) {
@@ -32,7 +34,7 @@ T* Add(TKVLForm& form, TKVLRect bounds) {
 
 } // namespace
 
-TEST_F(TToolkitTest, DarkModeSwitchRecoloursShownForms) {
+TEST_F(ToolkitPaint, DarkModeSwitchRecoloursShownForms) {
   TKVLForm form;
   form.SetClientSize96(100, 60);
   auto* button = Add<TKVLButton>(form, TKVLRect::FromBounds(10, 10, 50, 20));
@@ -56,7 +58,7 @@ TEST_F(TToolkitTest, DarkModeSwitchRecoloursShownForms) {
   EXPECT_NE(dark.ColorAt(12, 12), lightFace);
 }
 
-TEST_F(TToolkitTest, ButtonPaintsItsStates) {
+TEST_F(ToolkitPaint, ButtonPaintsItsStates) {
   TKVLForm form;
   form.SetClientSize96(100, 60);
   auto* button = Add<TKVLButton>(form, TKVLRect::FromBounds(10, 10, 50, 20));
@@ -75,7 +77,7 @@ TEST_F(TToolkitTest, ButtonPaintsItsStates) {
   EXPECT_EQ(host.Render().ColorAt(13, 13), c.ButtonFaceHot);
 }
 
-TEST_F(TToolkitTest, ProgressBarFillsItsShare) {
+TEST_F(ToolkitPaint, ProgressBarFillsItsShare) {
   TKVLForm form;
   form.SetClientSize96(100, 20);
   auto* bar = Add<TKVLProgressBar>(form, TKVLRect::FromBounds(0, 0, 100, 10));
@@ -86,7 +88,7 @@ TEST_F(TToolkitTest, ProgressBarFillsItsShare) {
   EXPECT_EQ(CountColor(bitmap, {50, 0, 100, 10}, StyleColors().ProgressTrack), 500);
 }
 
-TEST_F(TToolkitTest, BoxesShowTheirMarkOnlyWhenChecked) {
+TEST_F(ToolkitPaint, BoxesShowTheirMarkOnlyWhenChecked) {
   TKVLForm form;
   form.SetClientSize96(200, 60);
   auto* box = Add<TKVLCheckBox>(form, TKVLRect::FromBounds(0, 0, 100, 20));
@@ -105,7 +107,7 @@ TEST_F(TToolkitTest, BoxesShowTheirMarkOnlyWhenChecked) {
   EXPECT_GT(CountColor(on, radioArea, StyleColors().CheckMark), 8);
 }
 
-TEST_F(TToolkitTest, ValidationLabelDrawsItsWarningSignBeforeTheText) {
+TEST_F(ToolkitPaint, ValidationLabelDrawsItsWarningSignBeforeTheText) {
   TKVLForm form;
   form.SetClientSize96(300, 60);
   auto* warning = Add<TKVLValidationLabel>(form, TKVLRect::FromBounds(0, 0, 300, 20));
@@ -123,7 +125,7 @@ TEST_F(TToolkitTest, ValidationLabelDrawsItsWarningSignBeforeTheText) {
   EXPECT_EQ(CountColor(bitmap, {16, 0, 20, 20}, window), 4 * 20);
 }
 
-TEST_F(TToolkitTest, FormRendersAtItsScale) {
+TEST_F(ToolkitPaint, FormRendersAtItsScale) {
   TKVLApplication::SetScreenDpi(144);
   TKVLForm form;
   form.SetClientSize96(100, 60);
