@@ -70,5 +70,6 @@ TKVLHeadlessHost* HeadlessHostOf(TKVLForm& form);
 // mrCancel. Without a handler the form ends with mrCancel at once.
 using THeadlessModalHandler = std::function<void(TKVLForm& form)>;
 void SetHeadlessModalHandler(THeadlessModalHandler handler);
+const THeadlessModalHandler& HeadlessModalHandler();
 
 } // namespace KVL::UI

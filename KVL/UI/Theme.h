@@ -30,6 +30,8 @@ struct TKVLStyleColors {
   TKVLColor ScrollThumbHot;
   TKVLColor Link;              // addresses in labels and documents
   TKVLColor WarningIcon;
+  TKVLColor ErrorIcon;         // the message dialog's error sign
+  TKVLColor InfoIcon;          // its information and question signs
 };
 
 // The two styles, each filling the whole table.
