@@ -11,12 +11,16 @@
 #include "KVL/Base/Platform/Shell.h"
 #include "KVL/Base/SysUtils.h"
 #include "KVL/Base/Utils/CommandLine.h"
+#include "KVL/UI/Application.h"
+#include "KVL/UI/Dialogs/MessageDialog.h"
 #include "setup/core/Errors.h"
 #include "setup/core/ProductInfo.h"
 #include "setup/core/Resources.h"
 #include "setup/core/Setup.h"
 #include "setup/core/SpawnService.h"
 #include "setup/core/Uninstaller.h"
+#include "setup/ui/Main.h"
+#include "setup/ui/Pages.h"
 
 namespace App {
 
@@ -65,11 +69,21 @@ int RunSequence(const std::string& params) {
     }
   }
 
+  const bool wizard = !setup.HasFlag(sfSilent);
+  if (wizard) {
+    // The language dialog is already a toolkit window, in the wizard's colours.
+    KVL::UI::TKVLApplication::Initialize();
+    Setup::UI::Pages::UpdateColors();
+    KVL::UI::Dialogs::UseToolkitMessageDialog();
+  }
+
   setup.Resources().InitializeLanguages();
 
-  if (!setup.HasFlag(sfSilent)) {
-    // The wizard is not part of this program yet: say so instead of pretending to run.
-    throw EInstallerGeneralError("This build of Setup has no wizard; start it with /AUTO /SILENT.");
+  if (wizard) {
+    // Missing artwork raises here, before any window is shown.
+    Setup::UI::Dialogs::Main::TWizardForm form;
+    KVL::UI::TKVLApplication::Run(form);
+    return form.Cancelled() ? kExitCancelled : kExitSuccess;
   }
   setup.Run(true);
   if (setup.HasErrors()) {

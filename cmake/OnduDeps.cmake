@@ -23,7 +23,9 @@ if(WIN32)
   set(ONDU_PLATFORM_LIBS bcrypt advapi32 shell32 ole32 uuid user32)
 else()
   find_package(OpenSSL REQUIRED COMPONENTS Crypto)
-  set(ONDU_PLATFORM_LIBS OpenSSL::Crypto)
+  # Other programs' top-level windows (finding and closing them) are X11 windows.
+  find_package(X11 REQUIRED)
+  set(ONDU_PLATFORM_LIBS OpenSSL::Crypto X11::X11)
 endif()
 
 # The UI toolkit draws with GDI+ and hosts Win32 windows on Windows; cairo with pango on X11

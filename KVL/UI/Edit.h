@@ -45,13 +45,36 @@ public:
   void MouseUp(TKVLMouseButton button, TKVLPoint pt, TKVLShiftState shift) override;
   bool KeyDown(TKVLKey key, TKVLShiftState shift) override;
   bool KeyChar(const std::string& utf8) override;
+  void MouseMove(TKVLPoint pt, TKVLShiftState shift) override;
+  void MouseLeave() override;
+  void FocusChanged(bool focused) override;
+
+  // The selected bytes of Text (empty without a selection).
+  std::string SelectedText() const;
+  // The part of the edit the text is drawn in (inside the frame, left of the buttons).
+  TKVLRect TextRect() const;
+  // How far the text is scrolled to the left, in pixels.
+  int ScrollOffset() const { return scrollX_; }
+
+protected:
+  void Resized() override;
 
 private:
+  void ReplaceSelection(const std::string& with);
+  void MoveCaret(size_t pos, bool extend);
+  size_t CaretFromX(int x) const;
+  int TextWidth(size_t bytes) const;
+  void ScrollToCaret();
+  int ButtonAt(TKVLPoint pt) const;
+
   std::string text_;
   std::vector<TKVLEditButton> buttons_;
   size_t caret_ = 0;
   size_t selStart_ = 0;
   int pressedButton_ = -1;
+  int hotButton_ = -1;
+  int scrollX_ = 0;
+  bool selecting_ = false;
 };
 
 } // namespace KVL::UI

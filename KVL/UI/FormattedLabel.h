@@ -2,7 +2,9 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "KVL/UI/Control.h"
 #include "KVL/UI/RichText.h"
@@ -14,8 +16,11 @@ using namespace KVL::UI;
 // Tags: [B] [I] [U] [S] [COLOR=…] [BACKCOLOR=…] [BIG] [SMALL] [SIZE=…] [URL=…], closed by
 // [/NAME]; names ignore case. Colours: #RRGGBB, $BBGGRR or a name (black, white, red, green,
 // blue, navy, gray, ...). Never raises: an unknown or malformed tag is shown as text, a
-// closing tag without an opening one is dropped, tags left open end with the text.
-TKVLRichDocument ParseMarkup(const std::string& text);
+// closing tag without an opening one is dropped, tags left open end with the text. BIG and
+// SMALL step the size from baseSizePt (the label's font) by 2 points.
+TKVLRichDocument ParseMarkup(const std::string& text, double baseSizePt = 9);
+// A colour value of the markup; nothing when it is not one.
+std::optional<TKVLColor> ParseMarkupColor(std::string_view value);
 
 class TKVLFormattedLabel : public TKVLControl {
 public:

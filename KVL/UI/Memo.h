@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "KVL/UI/Control.h"
 #include "KVL/UI/RichText.h"
@@ -47,6 +48,7 @@ public:
   std::function<void(const std::string& link)> OnLinkClick;
 
   void Paint(IKVLCanvas& canvas) override;
+  void MouseDown(TKVLMouseButton button, TKVLPoint pt, TKVLShiftState shift) override;
   void MouseUp(TKVLMouseButton button, TKVLPoint pt, TKVLShiftState shift) override;
   bool MouseWheel(int delta, TKVLPoint pt) override;
   bool KeyDown(TKVLKey key, TKVLShiftState shift) override;
@@ -59,12 +61,20 @@ protected:
   void InvalidateLayout();
 
 private:
+  // Inner coordinates to the layout's (text padding and scrolling taken off).
+  TKVLPoint ToLayout(TKVLPoint pt) const;
+  // One line of the default font at the zoom: the step of arrow keys and the wheel.
+  int LineStep();
+
   TKVLRichDocument document_;
   std::optional<TKVLColor> background_;
   double zoom_ = 1.0;
   bool detectUrls_ = false;
   int scrollPos_ = 0;
   std::unique_ptr<TKVLTextLayout> layout_;
+  TKVLFont layoutFont_;
+  std::pair<TKVLColor, TKVLColor> layoutColors_;
+  int layoutDpi_ = 0;
 };
 
 // The vertical scroll bar of the memo's frame, drawn from the style's scroll colours.
@@ -82,10 +92,15 @@ public:
   void MouseUp(TKVLMouseButton button, TKVLPoint pt, TKVLShiftState shift) override;
 
 private:
+  TKVLRect ThumbRect() const;
+  // Moves by the user's hand: clamps and tells OnScroll.
+  void ScrollTo(int position);
+
   int max_ = 0;
   int page_ = 0;
   int position_ = 0;
   int dragOffset_ = -1;
+  std::optional<TKVLPoint> lastMouse_;
 };
 
 class TKVLMemo : public TKVLControl {
@@ -109,6 +124,8 @@ public:
 
   void Paint(IKVLCanvas& canvas) override;
   bool MouseWheel(int delta, TKVLPoint pt) override;
+  // Keys reach the frame when it has the focus itself; the inner window scrolls.
+  bool KeyDown(TKVLKey key, TKVLShiftState shift) override;
 
 protected:
   // Derived memos make their own inner window; the constructor of a derived class calls

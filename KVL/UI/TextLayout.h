@@ -1,6 +1,7 @@
 // Lays formatted text out in lines for a width, draws it and finds the link under a point.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,9 @@ public:
   int Height() const { return height_; }
   int Width() const { return width_; }
   int LineCount() const { return static_cast<int>(lines_.size()); }
-  // Draws with the layout's top-left corner at origin; lines wholly outside clip are skipped.
-  void Draw(IKVLCanvas& canvas, TKVLPoint origin) const;
+  // Draws with the layout's top-left corner at origin; lines wholly outside clip (canvas
+  // coordinates, when given) are skipped.
+  void Draw(IKVLCanvas& canvas, TKVLPoint origin, const std::optional<TKVLRect>& clip = std::nullopt) const;
   // The link of the run at pt (layout coordinates), empty when none.
   std::string LinkAt(TKVLPoint pt) const;
 

@@ -15,7 +15,7 @@ namespace {
 constexpr uint16_t kEnglishUS = 1033;
 
 std::mutex gDialogLock;
-TSetupLanguageDialog gDialog;
+TSetupLanguageDialogHook gDialog;
 
 // Orders display names ignoring case in the user's locale.
 bool NameBefore(const std::string& a, const std::string& b) {
@@ -55,7 +55,7 @@ int PreselectLanguage(const std::vector<TSetupLanguageItem>& items, uint16_t uiL
   return 0;
 }
 
-void SetLanguageDialog(TSetupLanguageDialog dialog) {
+void SetLanguageDialog(TSetupLanguageDialogHook dialog) {
   std::lock_guard lock(gDialogLock);
   gDialog = std::move(dialog);
 }
@@ -63,13 +63,13 @@ void SetLanguageDialog(TSetupLanguageDialog dialog) {
 std::string SelectLanguage(TSetupResources& resources, bool autoRun) {
   std::vector<TSetupLanguageItem> items = EnumerateLanguages(resources);
   int selected = PreselectLanguage(items, KVL::Platform::UserDefaultUILanguage());
-  TSetupLanguageDialog dialog;
+  TSetupLanguageDialogHook dialog;
   {
     std::lock_guard lock(gDialogLock);
     dialog = gDialog;
   }
   // However the dialog was closed, its selection counts.
-  if (!autoRun && dialog) selected = dialog(items, selected);
+  if (!autoRun && dialog) selected = dialog(resources, items, selected);
   if (selected < 0 || static_cast<size_t>(selected) >= items.size()) return "English.lng";
   return resources.Languages().Strings(items[static_cast<size_t>(selected)].Value);
 }

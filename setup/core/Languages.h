@@ -25,10 +25,11 @@ std::vector<TSetupLanguageItem> EnumerateLanguages(TSetupResources& resources);
 // The index of the first item of uiLanguage, else of 1033, else 0; -1 for an empty list.
 int PreselectLanguage(const std::vector<TSetupLanguageItem>& items, uint16_t uiLanguage);
 
-// The dialog that lets the user choose; given the items and the preselected index, returns
-// the selected index. The user-interface layer installs it.
-using TSetupLanguageDialog = std::function<int(const std::vector<TSetupLanguageItem>& items, int preselected)>;
-void SetLanguageDialog(TSetupLanguageDialog dialog);
+// The dialog that lets the user choose; given the resources the items come from, the items
+// and the preselected index, returns the selected index. The user-interface layer installs it.
+using TSetupLanguageDialogHook =
+    std::function<int(TSetupResources& resources, const std::vector<TSetupLanguageItem>& items, int preselected)>;
+void SetLanguageDialog(TSetupLanguageDialogHook dialog);
 
 // The chosen language file name: the preselection, shown in the dialog unless autoRun or
 // no dialog is installed. "English.lng" when there is no language at all.

@@ -1,6 +1,7 @@
 // The ONDU player's product information.
 #include "setup/product/ProductInfoONDU.h"
 
+#include <any>
 #include <memory>
 #include <vector>
 
@@ -12,11 +13,13 @@
 #include "setup/core/Extract.h"
 #include "setup/core/Resources.h"
 #include "setup/core/Setup.h"
+#include "setup/ui/StandardPages.h"
 #include "setup/product/AddonsInstall.h"
 #include "setup/product/CloseApplications.h"
 #include "setup/product/ConfigAction.h"
 #include "setup/product/IntegrationActions.h"
 #include "setup/product/Prepare.h"
+#include "setup/product/ProductPages.h"
 #include "setup/product/UninstallActions.h"
 
 namespace Setup::Product::ONDU {
@@ -99,6 +102,21 @@ void TProductInfoONDU::PopulateActions(const TSetupActionClassCallback& callback
   if (!setup.HasFlag(sfUpdate)) callback(ActionClassOf<TSetupActionShortcuts>("TSetupActionShortcuts"));
   if (KVL::Platform::IsWindows10OrLater())
     callback(ActionClassOf<TSetupActionUpdateShellCache>("TSetupActionUpdateShellCache"));
+}
+
+void TProductInfoONDU::PopulatePages(const TSetupPageClassCallback& callback) {
+  using namespace Setup::UI::Pages;
+  auto page = [&](TSetupPageClass cls) { callback(std::any(std::move(cls))); };
+  if (Setup::Core::Setup->Mode() == smUninstall) {
+    page(PageClass<TSetupPageUninstallParams>());
+    return;
+  }
+  page(PageClass<TSetupPageWelcome>());
+  page(PageClass<TSetupPageLicense>());
+  page(PageClass<TSetupPageSetup>());
+  if (IsAddonsAvailable()) page(PageClass<TSetupPageAddons>());
+  page(PageClass<TSetupPageIntegration>());
+  page(PageClass<TSetupPageReadyToInstall>());
 }
 
 bool TProductInfoONDU::FindInstallation(std::string& folder) {

@@ -25,6 +25,9 @@ public:
   // into the setup object's Settings, so the earlier choices become the defaults.
   void LoadInstallation() override;
   void PopulateActions(const Setup::Core::TSetupActionClassCallback& callback) override;
+  // Install: welcome, license, setup, add-ons (when offered), integration, ready; removal:
+  // the removal options. Each class travels as a Setup::UI::Pages::TSetupPageClass.
+  void PopulatePages(const Setup::Core::TSetupPageClassCallback& callback) override;
 
   // The configuration of the installation last loaded; empty when there is none.
   const KVL::FileFormats::INI::TKVLIniFile& Config() const { return config_; }

@@ -41,8 +41,9 @@ public:
   virtual bool IsFullScreen() const { return false; }
   // Sends snUpdateButtons through the setup object.
   void UpdateWizard();
-  // Called once after construction (pages' LoadTexts run here).
-  virtual void AfterConstruction() {}
+  // Called once after construction: names the page after ClassName() without "TSetup"
+  // (every page class overrides ClassName); TSetupPage builds and translates its controls.
+  virtual void AfterConstruction();
 };
 
 // A class reference: makes a page of that class.

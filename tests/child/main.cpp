@@ -1,10 +1,10 @@
 // ondu_test_child: a helper program that the process, resource, mailbox and bootstrap tests start.
 // Options run in order: --marker PATH (write "ok" to PATH), --sleep MS, --resource NAME TEXT
 // (exit 0 when the running executable's resource NAME holds TEXT, 3 when it differs, 4 when
-// missing), --window CLASS (Windows: show a window of that class and exit 42 once it is
-// closed; 91 when the system cannot create one), --setup-resources PATH (build the setup
-// resources of the running executable and write to PATH what their "Which.txt" holds, or
-// "error: " and the message), --exit N (exit with N),
+// missing), --window CLASS (show a top-level window of that class, on X11 its WM_CLASS, and
+// exit 42 once it is closed; 91 when the system cannot create one), --setup-resources PATH
+// (build the setup resources of the running executable and write to PATH what their
+// "Which.txt" holds, or "error: " and the message), --exit N (exit with N),
 // --mailbox-send HANDLE DATA TEXT (exit 1 at once when the mailbox took nothing),
 // --message-number NAME PATH (write the registered message number of NAME to PATH),
 // /SKIPUAC=N (initialise the spawn service with N), --spawn-execute COMMAND (through the
@@ -25,6 +25,7 @@
 #include "KVL/Base/Platform/CommandLine.h"
 #include "KVL/Base/Platform/File.h"
 #include "KVL/Base/Platform/Messaging.h"
+#include "KVL/Base/Platform/PlainWindow.h"
 #include "KVL/Base/Platform/Process.h"
 #include "KVL/Base/Platform/ProcessMailbox.h"
 #include "KVL/Base/Platform/Resources.h"
@@ -33,47 +34,6 @@
 #include "setup/core/Resources.h"
 #include "setup/core/SpawnService.h"
 #include "setup/core/Uninstaller.h"
-
-#ifdef _WIN32
-#include <windows.h>
-
-namespace {
-
-LRESULT CALLBACK ClosableProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_DESTROY) PostQuitMessage(42);
-  return DefWindowProcW(w, msg, wp, lp);
-}
-
-// Ignores close requests; its timer ends it.
-LRESULT CALLBACK StubbornProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_CLOSE) return 0;
-  if (msg == WM_TIMER) DestroyWindow(w);
-  return ClosableProc(w, msg, wp, lp);
-}
-
-// lifetimeMs > 0: the window ignores close requests and destroys itself after that time.
-int RunWindow(const std::string& className, int lifetimeMs = 0) {
-  std::u16string u = KVL::SysUtils::Utf8ToUtf16(className);
-  std::wstring cls(u.begin(), u.end());
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = lifetimeMs > 0 ? StubbornProc : ClosableProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = cls.c_str();
-  if (!RegisterClassW(&wc)) return 90;
-  HWND w = CreateWindowExW(0, cls.c_str(), L"child", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                           wc.hInstance, nullptr);
-  if (!w) return 91;
-  if (lifetimeMs > 0) SetTimer(w, 1, static_cast<UINT>(lifetimeMs), nullptr);
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-  return static_cast<int>(msg.wParam);
-}
-
-} // namespace
-#endif
 
 namespace {
 
@@ -107,6 +67,12 @@ bool RunAsElevator(const std::vector<std::string>& args) {
   for (size_t i = 1; i < args.size(); ++i) line += (i > 1 ? " " : "") + args[i];
   std::ofstream(std::filesystem::u8path(folder + "Elevator.log"), std::ios::binary | std::ios::app) << line << "\n";
   return true;
+}
+
+// 42 once the window has gone (closed or ended by itself), 91 when no window can be shown.
+int WindowExitCode(KVL::Platform::TPlainWindowEnd end) {
+  using KVL::Platform::TPlainWindowEnd;
+  return end == TPlainWindowEnd::peNoWindow ? 91 : end == TPlainWindowEnd::peFailed ? 90 : 42;
 }
 
 } // namespace
@@ -170,20 +136,12 @@ int main() {
     } else if (opt == "--relaunch-from-temp" && hasValue) {
       Setup::Core::RelaunchFromTemp(args[++i]);
     } else if (opt == "--stubborn-window" && i + 2 < args.size()) {
-      // --stubborn-window CLASS MS (Windows): like --window, but the window ignores close
-      // requests and ends by itself after MS milliseconds.
-#ifdef _WIN32
+      // --stubborn-window CLASS MS: like --window, but the window ignores close requests and
+      // ends by itself after MS milliseconds.
       const std::string cls = args[++i];
-      return RunWindow(cls, std::stoi(args[++i]));
-#else
-      return 99;
-#endif
+      return WindowExitCode(KVL::Platform::RunPlainWindow(cls, "child", std::stoi(args[++i]), true));
     } else if (opt == "--window" && hasValue) {
-#ifdef _WIN32
-      return RunWindow(args[++i]);
-#else
-      return 99;
-#endif
+      return WindowExitCode(KVL::Platform::RunPlainWindow(args[++i], "child"));
     } else {
       return 98;
     }

@@ -41,7 +41,6 @@ TEST_F(CloseApplications, ShowsItsStatusAndWaitsOnceWhenNothingRuns) {
 }
 
 TEST_F(CloseApplications, ClosesEveryListedWindowTwoOfOneClassInTurn) {
-#ifdef _WIN32
   std::optional<TProcess> tool = ProductTest::StartWindow({"--window", "TONDU2MainW"}, "TONDU2MainW", 1);
   if (!tool) GTEST_SKIP() << "this system cannot create top-level windows";
   std::optional<TProcess> first = ProductTest::StartWindow({"--window", "TONDUMainForm"}, "TONDUMainForm", 1);
@@ -57,13 +56,9 @@ TEST_F(CloseApplications, ClosesEveryListedWindowTwoOfOneClassInTurn) {
   }
   EXPECT_TRUE(FindTopLevelWindows("TONDU2MainW").empty());
   EXPECT_TRUE(FindTopLevelWindows("TONDUMainForm").empty());
-#else
-  GTEST_SKIP() << "POSIX has no top-level windows of the player's classes";
-#endif
 }
 
 TEST_F(CloseApplications, AWindowThatNeverClosesEndsTheRunWithItsClass) {
-#ifdef _WIN32
   TSetupActionCloseApplications::PassWaitMs = 10;
   // Long enough to outlast every pass; then it ends by itself.
   std::optional<TProcess> stubborn =
@@ -78,7 +73,4 @@ TEST_F(CloseApplications, AWindowThatNeverClosesEndsTheRunWithItsClass) {
   }
   EXPECT_EQ(action.Progress(), 0);
   EXPECT_TRUE(stubborn->WaitForExit(15000));
-#else
-  GTEST_SKIP() << "POSIX has no top-level windows of the player's classes";
-#endif
 }

@@ -122,7 +122,6 @@ TEST_F(ProductInfoONDU, DefaultDestinationIsTheFoundInstallationElseProgramFiles
 }
 
 TEST_F(ProductInfoONDU, FindInstallationFollowsARunningPlayerWindow) {
-#ifdef _WIN32
   const std::string folder = MakeFolder("Running");
   TestUtil::CopyChildProgram(folder + "ONDU.exe");
   std::optional<TProcess> player = ProductTest::StartWindow({"--window", "TONDUMainForm"}, "TONDUMainForm", 1,
@@ -133,9 +132,6 @@ TEST_F(ProductInfoONDU, FindInstallationFollowsARunningPlayerWindow) {
   EXPECT_TRUE(KVL::SysUtils::SameText(GetLongPath(found), GetLongPath(folder))) << found;
   for (intptr_t w : FindTopLevelWindows("TONDUMainForm")) SendCloseRequest(w);
   EXPECT_TRUE(player->WaitForExit(10000));
-#else
-  GTEST_SKIP() << "POSIX has no top-level windows of the player's classes";
-#endif
 }
 
 TEST_F(ProductInfoONDU, PopulateActionsListsTheActionsOfTheMode) {

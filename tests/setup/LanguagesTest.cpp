@@ -34,7 +34,8 @@ std::unique_ptr<TSetupResources> MakeResources(const TFiles& languageFiles) {
 class TDialogProbe {
 public:
   explicit TDialogProbe(int answer) {
-    SetLanguageDialog([this, answer](const std::vector<TSetupLanguageItem>& items, int preselected) {
+    SetLanguageDialog([this, answer](TSetupResources&, const std::vector<TSetupLanguageItem>& items,
+                                     int preselected) {
       ++Calls;
       Shown = items.size();
       Preselected = preselected;

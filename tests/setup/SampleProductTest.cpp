@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <memory>
 #include <set>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "KVL/Base/FileFormats/INI.h"
+#include "KVL/Base/Platform/Environment.h"
 #include "KVL/Base/Platform/File.h"
 #include "KVL/Base/StringList.h"
 #include "KVL/Base/Streams.h"
@@ -329,6 +331,8 @@ TEST(SampleProduct, StandInProgramsRecordEachStart) {
   const TCase cases[] = {{"ONDU.exe", "PRODUCT", "started.log", true},
                          {"Elevator.exe", "PRODUCT", "elevator.log", false},
                          {"ONDUAddonsSetup.exe", "SETUP", "addons.log", true}};
+  // With a display the player would stay open with its window until closed.
+  KVL::Platform::TEnvironmentOverride noDisplay{"DISPLAY", std::nullopt};
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.program);
     TestUtil::TTempDir dir;

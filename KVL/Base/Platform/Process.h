@@ -113,15 +113,19 @@ bool ShellOpen(const std::string& file, const std::string& parameters = std::str
 // Whether a text is an address for a browser: a scheme followed by "://" or ":\\", or "mailto:".
 bool IsUrl(const std::string& text);
 
-// Top-level windows of a window class, in the system's order. POSIX has no such windows
-// (the product's programs are Windows programs): always empty there.
+// Top-level windows of a window class, in the system's order (topmost first). POSIX: the X11
+// windows of $DISPLAY whose WM_CLASS name or class is className (inside a window manager's
+// frame too); nothing without a display.
 std::vector<intptr_t> FindTopLevelWindows(const std::string& className);
-// The id of the process that owns a window (0 when the window is gone).
+// The id of the process that owns a window (0 when the window is gone; POSIX: from the
+// window's _NET_WM_PID, 0 when it has none).
 uint32_t WindowProcessId(intptr_t window);
 // The full executable path of a running process ("" when unknown or not accessible).
 std::string ProcessExecutablePath(uint32_t processId);
-// Asks a window to close: Post queues WM_CLOSE and returns; Send waits until the owning
-// program has handled it. No-ops on POSIX.
+// Asks a window to close: Post queues WM_CLOSE (X11: a WM_DELETE_WINDOW message) and returns;
+// Send waits until the owning program has handled it. On X11 "handled" is seen when the window
+// is gone or the program answers a _NET_WM_PING sent after the request; Send gives up after
+// 5 seconds without either.
 void PostCloseRequest(intptr_t window);
 void SendCloseRequest(intptr_t window);
 

@@ -1,4 +1,4 @@
-// POSIX processes: fork/exec with exec failures reported back, pidfd waits, pkexec and xdg-open.
+// POSIX processes: fork/exec with exec failures reported back, pidfd waits, pkexec, xdg-open and X11 windows.
 #include "KVL/Base/Platform/Process.h"
 
 #include <errno.h>
@@ -12,9 +12,18 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <vector>
+
+// After the system's headers: Xlib defines macros with common names.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace KVL::Platform {
 
@@ -254,16 +263,188 @@ bool ShellOpen(const std::string& file, const std::string& parameters, const std
   return Spawn(program, argv, workDir, true) >= 0;
 }
 
-std::vector<intptr_t> FindTopLevelWindows(const std::string&) { return {}; }
+namespace {
 
-uint32_t WindowProcessId(intptr_t) { return 0; }
+// Xlib's default handler ends the program on any protocol error; windows of other programs
+// may go away at any moment, so errors here only mean "not there".
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
+struct TDisplayCloser {
+  void operator()(Display* dpy) const { XCloseDisplay(dpy); }
+};
+using TDisplay = std::unique_ptr<Display, TDisplayCloser>;
+
+// A connection of its own for each call: these run on any thread, the window hosts' connection
+// belongs to the main thread. Null without a display.
+TDisplay OpenDisplay() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    XInitThreads();
+    XSetErrorHandler(IgnoreXError);
+  });
+  return TDisplay(XOpenDisplay(nullptr));
+}
+
+bool HasClass(Display* dpy, Window w, const std::string& className) {
+  XClassHint hint{};
+  if (!XGetClassHint(dpy, w, &hint)) return false;
+  const bool match = (hint.res_name && className == hint.res_name) || (hint.res_class && className == hint.res_class);
+  if (hint.res_name) XFree(hint.res_name);
+  if (hint.res_class) XFree(hint.res_class);
+  return match;
+}
+
+bool HasProperty(Display* dpy, Window w, Atom property) {
+  Atom type = 0;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(dpy, w, property, 0, 0, False, AnyPropertyType, &type, &format, &count, &after, &data) !=
+      Success)
+    return false;
+  if (data) XFree(data);
+  return type != 0;
+}
+
+std::vector<Window> Children(Display* dpy, Window w) {
+  Window root, parent;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(dpy, w, &root, &parent, &children, &count)) return {};
+  std::vector<Window> list(children, children + count);
+  if (children) XFree(children);
+  return list;
+}
+
+// The application's own window inside a window manager's frame: the one carrying WM_STATE.
+Window ClientWindow(Display* dpy, Window frame, Atom wmState, int depth) {
+  if (HasProperty(dpy, frame, wmState)) return frame;
+  if (depth == 0) return 0;
+  for (Window child : Children(dpy, frame))
+    if (Window client = ClientWindow(dpy, child, wmState, depth - 1)) return client;
+  return 0;
+}
+
+bool WindowExists(Display* dpy, Window w) {
+  XWindowAttributes attrs;
+  return XGetWindowAttributes(dpy, w, &attrs) != 0;
+}
+
+void SendDeleteWindow(Display* dpy, Window w) {
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w;
+  e.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(dpy, w, False, NoEventMask, &e);
+}
+
+bool SupportsProtocol(Display* dpy, Window w, Atom protocol) {
+  Atom* protocols = nullptr;
+  int count = 0;
+  if (!XGetWMProtocols(dpy, w, &protocols, &count)) return false;
+  const bool found = std::find(protocols, protocols + count, protocol) != protocols + count;
+  XFree(protocols);
+  return found;
+}
+
+} // namespace
+
+std::vector<intptr_t> FindTopLevelWindows(const std::string& className) {
+  TDisplay dpy = OpenDisplay();
+  if (!dpy) return {};
+  const Atom wmState = XInternAtom(dpy.get(), "WM_STATE", False);
+  std::vector<intptr_t> found;
+  // XQueryTree lists bottom to top; the topmost comes first, as Windows enumerates.
+  std::vector<Window> top = Children(dpy.get(), DefaultRootWindow(dpy.get()));
+  for (auto it = top.rbegin(); it != top.rend(); ++it) {
+    Window w = *it;
+    if (!HasClass(dpy.get(), w, className)) {
+      // A reparenting window manager puts the program's window inside its frame.
+      w = ClientWindow(dpy.get(), w, wmState, 3);
+      if (!w || w == *it || !HasClass(dpy.get(), w, className)) continue;
+    }
+    found.push_back(static_cast<intptr_t>(w));
+  }
+  return found;
+}
+
+uint32_t WindowProcessId(intptr_t window) {
+  TDisplay dpy = OpenDisplay();
+  if (!dpy || !window) return 0;
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(dpy.get(), static_cast<Window>(window), XInternAtom(dpy.get(), "_NET_WM_PID", False), 0, 1,
+                         False, XA_CARDINAL, &type, &format, &count, &after, &data) != Success)
+    return 0;
+  uint32_t pid = 0;
+  if (data && format == 32 && count == 1) pid = static_cast<uint32_t>(*reinterpret_cast<unsigned long*>(data));
+  if (data) XFree(data);
+  return pid;
+}
 
 std::string ProcessExecutablePath(uint32_t processId) {
   return ReadLink("/proc/" + std::to_string(processId) + "/exe");
 }
 
-void PostCloseRequest(intptr_t) {}
+void PostCloseRequest(intptr_t window) {
+  TDisplay dpy = OpenDisplay();
+  if (!dpy || !window) return;
+  SendDeleteWindow(dpy.get(), static_cast<Window>(window));
+  XSync(dpy.get(), False);
+}
 
-void SendCloseRequest(intptr_t) {}
+void SendCloseRequest(intptr_t window) {
+  TDisplay dpy = OpenDisplay();
+  if (!dpy || !window) return;
+  Display* d = dpy.get();
+  const Window w = static_cast<Window>(window);
+  const Window root = DefaultRootWindow(d);
+  const Atom wmProtocols = XInternAtom(d, "WM_PROTOCOLS", False);
+  const Atom ping = XInternAtom(d, "_NET_WM_PING", False);
+  // Told when the window goes, and (on the root) when the program answers the ping.
+  XSelectInput(d, w, StructureNotifyMask);
+  XSelectInput(d, root, SubstructureNotifyMask);
+  XSync(d, False);
+  if (!WindowExists(d, w)) return;
+  const bool pings = SupportsProtocol(d, w, ping);
+  SendDeleteWindow(d, w);
+  // A program handles its events in order, so its answer to a ping sent right after the
+  // close request says that the request has been handled (closed or refused).
+  static std::atomic<long> serial{1};
+  const long stamp = serial++;
+  if (pings) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = wmProtocols;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(ping);
+    e.xclient.data.l[1] = stamp;
+    e.xclient.data.l[2] = static_cast<long>(w);
+    XSendEvent(d, w, False, NoEventMask, &e);
+  }
+  XFlush(d);
+  // Bounded: a program that answers nothing must not hold up the caller for ever.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < deadline) {
+    while (XPending(d) > 0) {
+      XEvent e;
+      XNextEvent(d, &e);
+      if (e.type == DestroyNotify && e.xdestroywindow.window == w) return;
+      if (e.type == ClientMessage && e.xclient.message_type == wmProtocols &&
+          static_cast<Atom>(e.xclient.data.l[0]) == ping && e.xclient.data.l[1] == stamp &&
+          static_cast<Window>(e.xclient.data.l[2]) == w)
+        return;
+    }
+    if (!WindowExists(d, w)) return;
+    pollfd p{ConnectionNumber(d), POLLIN, 0};
+    poll(&p, 1, 50);
+  }
+}
 
 } // namespace KVL::Platform
