@@ -33,4 +33,4 @@ NATIVE_PACKAGES=(g++ cmake ninja-build pkg-config liblzma-dev libexpat1-dev libz
                  googletest python3 libcairo2-dev libpango1.0-dev libx11-dev fonts-dejavu-core
                  xvfb xdotool x11-utils)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-                  wine wine64 dpkg-dev cmake ninja-build make googletest python3)
+                  wine wine64 fonts-wine dpkg-dev cmake ninja-build make googletest python3)
