@@ -69,6 +69,9 @@ TEST_F(ToolkitComboBox, ClickOpensThePopupAndAClickPicks) {
   EXPECT_EQ(list->Items()[2].Text, "Gamma");
   EXPECT_EQ(list->ItemIndex(), 0);  // the current item highlighted
   EXPECT_EQ(popup->Width(), f.combo->Width());
+  // Placed just below the combo box (headless windows have the screen at their client area).
+  EXPECT_EQ(popup->BoundsRect().Left, f.combo->ScreenRectInForm().Left);
+  EXPECT_EQ(popup->BoundsRect().Top, f.combo->ScreenRectInForm().Bottom);
 
   const TKVLRect item = list->ItemRect(2).Offset(list->ScreenRectInForm().Left, list->ScreenRectInForm().Top);
   HostOf(*popup).Click(item.Left + 5, item.Top + item.Height() / 2);
