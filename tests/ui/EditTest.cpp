@@ -71,6 +71,7 @@ TEST_F(ToolkitEdit, KeyboardEditingTable) {
       {"moving changes nothing", "abc", {K(kLeft), K(kHome), K(kEnd), K(kRight)}, "abc", 3, 0},
       {"backspace at the start and delete at the end change nothing", "ab", {K(kDelete), K(kHome), K(kBackspace)}, "ab", 0, 0},
       {"control characters are not text", "ab", {T("\t"), T("\x7F")}, "ab", 2, 0},
+      {"Ctrl+A selects everything", "ab\xC3\xA9", {K(kHome), T("\x01"), T("x")}, "x", 1, 1},
   };
   for (const Case& c : cases) {
     TEditForm f;
