@@ -1,6 +1,7 @@
 // The folder dialog: navigating a scratch folder tree, New Folder on disk, confirming and cancelling.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -172,4 +173,35 @@ TEST_F(ToolkitFolderBrowser, MissingStartFolderOpensOnTheNearestExistingOne) {
     b.Press("OkButton");
   }));
   EXPECT_EQ(browser.Folder, tree.Folder("b/x/ONDU"));
+}
+
+TEST_F(ToolkitFolderBrowser, AboveTheRoots) {
+  TKVLShellFolderBrowser browser;
+#ifdef _WIN32
+  // Up from a drive's root lists the drives.
+  browser.Folder = "C:\\";
+  EXPECT_FALSE(RunDialog(browser, [&](TBrowser& b) {
+    ASSERT_FALSE(b.Lines().empty());
+    EXPECT_EQ(b.Lines().front(), "..");
+    b.DoubleClickItem("..");
+    const std::vector<std::string> lines = b.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), ".."), 0);
+    EXPECT_EQ(b.list->ItemIndex(), b.IndexOf("C:\\"));
+    EXPECT_EQ(b.edit->Text(), "C:\\");
+    EXPECT_FALSE(FindNamed<TKVLButton>(b.form, "NewFolderButton")->Enabled());
+    b.DoubleClickItem("C:\\");
+    EXPECT_EQ(b.Lines().front(), "..");
+    b.Press("CancelButton");
+  }));
+#else
+  // The one root has nothing above it.
+  browser.Folder = "/";
+  EXPECT_TRUE(RunDialog(browser, [&](TBrowser& b) {
+    const std::vector<std::string> lines = b.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), ".."), 0);
+    EXPECT_EQ(b.edit->Text(), "/");
+    b.Press("OkButton");
+  }));
+  EXPECT_EQ(browser.Folder, "/");
+#endif
 }
