@@ -113,6 +113,8 @@ void TKVLComboBox::DropDown() {
     list_->SetMargins({0, 0, 0, 0});
     list_->SetItemHeight96(kItemHeight96);
     list_->SetImages(&images_);
+    // The window first, so that a change of resolution does not undo the placing below.
+    popup_->HandleNeeded();
   }
   std::vector<TKVLListItem> lines;
   lines.reserve(items_.size());
@@ -125,10 +127,12 @@ void TKVLComboBox::DropDown() {
   const int width96 = Width() * 96 / dpi;
   const int height96 = rows * kItemHeight96 + 2;
   popup_->SetClientSize96(width96, height96);
-  // Just below the combo box, in the client coordinates of the form it is in; the host of
-  // a frameless form places it relative to its owner's window.
+  // Just below the combo box, in screen pixels: the host of a frameless form places it at
+  // its bounds' left and top.
   const TKVLRect inForm = ScreenRectInForm();
-  popup_->SetBounds(inForm.Left, inForm.Bottom, popup_->Width(), popup_->Height());
+  TKVLPoint at{inForm.Left, inForm.Bottom};
+  if (TKVLForm* form = FindForm(); form && form->Host()) at = form->Host()->ClientToScreen(at);
+  popup_->SetBounds(at.X, at.Y, popup_->Width(), popup_->Height());
   list_->SetItemIndex(itemIndex_);
   popup_->Show();
   popup_->SetActiveControl(list_);

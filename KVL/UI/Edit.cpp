@@ -235,6 +235,11 @@ bool TKVLEdit::KeyDown(TKVLKey key, TKVLShiftState shift) {
 }
 
 bool TKVLEdit::KeyChar(const std::string& utf8) {
+  // Ctrl+A arrives as its control character.
+  if (utf8 == "\x01") {
+    SelectAll();
+    return true;
+  }
   const std::string text = Printable(utf8);
   if (text.empty()) return false;
   ReplaceSelection(text);

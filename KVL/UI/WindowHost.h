@@ -38,6 +38,9 @@ public:
   virtual int Dpi() const = 0;
   // HWND on Windows, the X11 Window id on POSIX, 0 for headless windows.
   virtual intptr_t NativeHandle() const = 0;
+  // A point of the client area in screen pixels, where frameless popups (drop-down lists)
+  // are placed: their form's BoundsRect Left and Top. Windows without a screen answer pt.
+  virtual TKVLPoint ClientToScreen(TKVLPoint pt) const { return pt; }
 };
 
 // Makes the host of a form; the application's factory picks the backend.
