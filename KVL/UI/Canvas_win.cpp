@@ -1,0 +1,294 @@
+// The canvas on GDI+ over our bitmaps, with GDI+'s own text layout.
+#include "KVL/UI/Canvas.h"
+
+#include <windows.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <tuple>
+#include <vector>
+
+#include "KVL/Base/Platform/WinString.h"
+#include "KVL/UI/GdiPlus_win.h"
+
+namespace KVL::UI {
+
+namespace {
+
+namespace Flat = GdiPlus::Flat;
+using Gdiplus::GpStatus;
+
+Gdiplus::ARGB Opaque(TKVLColor color) { return 0xFF000000u | color.Rgb; }
+
+uint8_t Mix(uint8_t a, uint8_t b, int step, int steps) {
+  return static_cast<uint8_t>(std::lround(a + (static_cast<double>(b) - a) * step / steps));
+}
+
+// Font families by name, program-wide. A family the system lacks (wine has no "Segoe UI")
+// falls back to the closest one it has, so that layout still works.
+Gdiplus::GpFontFamily* FontFamily(const std::string& name) {
+  static std::map<std::string, GdiPlus::TFontFamilyPtr> families;
+  auto found = families.find(name);
+  if (found != families.end()) return found->second.get();
+  Gdiplus::GpFontFamily* family = nullptr;
+  for (const std::wstring& candidate : {Platform::Wide(name), std::wstring(L"Segoe UI"), std::wstring(L"Tahoma"),
+                                        std::wstring(L"Arial"), std::wstring(L"Microsoft Sans Serif")}) {
+    if (Flat::GdipCreateFontFamilyFromName(candidate.c_str(), nullptr, &family) == Gdiplus::Ok && family) break;
+    family = nullptr;
+  }
+  if (!family && (Flat::GdipGetGenericFontFamilySansSerif(&family) != Gdiplus::Ok || !family))
+    throw EKVLGraphics("No font is available");
+  return families.emplace(name, GdiPlus::TFontFamilyPtr(family)).first->second.get();
+}
+
+// Tight measuring (no GDI padding), one line, trailing spaces counted, clipped to the layout box.
+GdiPlus::TStringFormatPtr LineFormat() {
+  Gdiplus::GpStringFormat* generic = nullptr;
+  Gdiplus::GpStringFormat* format = nullptr;
+  if (Flat::GdipStringFormatGetGenericTypographic(&generic) != Gdiplus::Ok ||
+      Flat::GdipCloneStringFormat(generic, &format) != Gdiplus::Ok)
+    throw EKVLGraphics("Cannot create a string format");
+  GdiPlus::TStringFormatPtr result(format);
+  Flat::GdipSetStringFormatFlags(format, Gdiplus::StringFormatFlagsNoWrap | Gdiplus::StringFormatFlagsLineLimit |
+                                             Gdiplus::StringFormatFlagsMeasureTrailingSpaces);
+  Flat::GdipSetStringFormatTrimming(format, Gdiplus::StringTrimmingNone);
+  return result;
+}
+
+using TFontKey = std::tuple<std::string, double, bool, bool, bool, bool>;
+
+struct TFontEntry {
+  GdiPlus::TFontPtr Font;
+  int LineHeight = 0;
+};
+
+class TKVLGdiPlusCanvas final : public IKVLCanvas {
+public:
+  TKVLGdiPlusCanvas(TKVLBitmap& target, int dpi) : dpi_(dpi) {
+    // An empty target still measures text: it gets a pixel of its own.
+    TKVLBitmap& surface = target.IsEmpty() ? scratch_ : target;
+    bitmap_ = GdiPlus::WrapBitmap(surface);
+    Gdiplus::GpGraphics* graphics = nullptr;
+    if (Flat::GdipGetImageGraphicsContext(bitmap_.get(), &graphics) != Gdiplus::Ok)
+      throw EKVLGraphics("Cannot create a canvas");
+    graphics_.reset(graphics);
+    // Whole-pixel rectangles cover exactly their pixels; text keeps its own antialiasing.
+    Flat::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeNone);
+    Flat::GdipSetPixelOffsetMode(graphics, Gdiplus::PixelOffsetModeHalf);
+    Flat::GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintAntiAlias);
+    Flat::GdipSetPageUnit(graphics, Gdiplus::UnitPixel);
+    format_ = LineFormat();
+  }
+
+  int Dpi() const override { return dpi_; }
+
+  void Save() override {
+    Gdiplus::GraphicsState state = 0;
+    Flat::GdipSaveGraphics(graphics_.get(), &state);
+    states_.push_back(state);
+  }
+
+  // An unmatched Restore is ignored, as on the other backend.
+  void Restore() override {
+    if (states_.empty()) return;
+    Flat::GdipRestoreGraphics(graphics_.get(), states_.back());
+    states_.pop_back();
+  }
+
+  void Translate(int dx, int dy) override {
+    Flat::GdipTranslateWorldTransform(graphics_.get(), static_cast<Gdiplus::REAL>(dx),
+                                      static_cast<Gdiplus::REAL>(dy), Gdiplus::MatrixOrderPrepend);
+  }
+
+  void IntersectClip(const TKVLRect& rect) override {
+    if (rect.IsEmpty()) {
+      Flat::GdipSetClipRectI(graphics_.get(), 0, 0, 0, 0, Gdiplus::CombineModeIntersect);
+      return;
+    }
+    Flat::GdipSetClipRectI(graphics_.get(), rect.Left, rect.Top, rect.Width(), rect.Height(),
+                           Gdiplus::CombineModeIntersect);
+  }
+
+  void FillRect(const TKVLRect& rect, TKVLColor color) override {
+    if (rect.IsEmpty()) return;
+    GdiPlus::TSolidBrushPtr brush = Brush(color);
+    Fill(brush.get(), rect.Left, rect.Top, rect.Width(), rect.Height());
+  }
+
+  // Row by row, so the first and last rows carry the two colours exactly (GDI+'s gradient
+  // brush blends its end rows with the wrapped colour).
+  void FillGradientV(const TKVLRect& rect, TKVLColor top, TKVLColor bottom) override {
+    if (rect.IsEmpty()) return;
+    if (top == bottom) return FillRect(rect, top);
+    const int steps = rect.Height() - 1;
+    for (int row = 0; row < rect.Height(); ++row) {
+      TKVLColor color = top;
+      if (steps > 0)
+        color = TKVLColor(static_cast<uint32_t>(Mix(top.R(), bottom.R(), row, steps)) << 16 |
+                          static_cast<uint32_t>(Mix(top.G(), bottom.G(), row, steps)) << 8 |
+                          Mix(top.B(), bottom.B(), row, steps));
+      GdiPlus::TSolidBrushPtr brush = Brush(color);
+      Fill(brush.get(), rect.Left, rect.Top + row, rect.Width(), 1);
+    }
+  }
+
+  void FrameRect(const TKVLRect& rect, TKVLColor color) override {
+    if (rect.IsEmpty()) return;
+    GdiPlus::TSolidBrushPtr brush = Brush(color);
+    const int w = rect.Width();
+    const int h = rect.Height();
+    Fill(brush.get(), rect.Left, rect.Top, w, 1);
+    if (h > 1) Fill(brush.get(), rect.Left, rect.Bottom - 1, w, 1);
+    if (h > 2) {
+      Fill(brush.get(), rect.Left, rect.Top + 1, 1, h - 2);
+      if (w > 1) Fill(brush.get(), rect.Right - 1, rect.Top + 1, 1, h - 2);
+    }
+  }
+
+  // Bresenham's pixels, each filled as a unit square, so both backends agree on them.
+  void DrawLine(TKVLPoint a, TKVLPoint b, TKVLColor color) override {
+    if (a == b) return;
+    GdiPlus::TSolidBrushPtr brush = Brush(color);
+    const int dx = std::abs(b.X - a.X);
+    const int dy = -std::abs(b.Y - a.Y);
+    const int sx = a.X < b.X ? 1 : -1;
+    const int sy = a.Y < b.Y ? 1 : -1;
+    if (dy == 0) {
+      Fill(brush.get(), sx > 0 ? a.X : b.X + 1, a.Y, dx, 1);
+    } else if (dx == 0) {
+      Fill(brush.get(), a.X, sy > 0 ? a.Y : b.Y + 1, 1, -dy);
+    } else {
+      int err = dx + dy;
+      int x = a.X;
+      int y = a.Y;
+      while (x != b.X || y != b.Y) {
+        Fill(brush.get(), x, y, 1, 1);
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+          err += dy;
+          x += sx;
+        }
+        if (e2 <= dx) {
+          err += dx;
+          y += sy;
+        }
+      }
+    }
+  }
+
+  void DrawPicture(const TKVLBitmap& picture, const TKVLRect& dest) override {
+    if (picture.IsEmpty() || dest.IsEmpty()) return;
+    GdiPlus::TBitmapPtr source = GdiPlus::WrapBitmap(picture);
+    const bool sameSize = picture.Width() == dest.Width() && picture.Height() == dest.Height();
+    Gdiplus::GpImageAttributes* raw = nullptr;
+    if (Flat::GdipCreateImageAttributes(&raw) != Gdiplus::Ok) throw EKVLGraphics("Cannot draw the picture");
+    GdiPlus::TImageAttributesPtr attributes(raw);
+    // Edge pixels are mirrored outward instead of fading into transparency when scaled.
+    Flat::GdipSetImageAttributesWrapMode(raw, Gdiplus::WrapModeTileFlipXY, 0, FALSE);
+    Flat::GdipSetInterpolationMode(graphics_.get(), sameSize ? Gdiplus::InterpolationModeNearestNeighbor
+                                                             : Gdiplus::InterpolationModeHighQualityBicubic);
+    if (Flat::GdipDrawImageRectRectI(graphics_.get(), source.get(), dest.Left, dest.Top, dest.Width(), dest.Height(),
+                                     0, 0, picture.Width(), picture.Height(), Gdiplus::UnitPixel, raw, nullptr,
+                                     nullptr) != Gdiplus::Ok)
+      throw EKVLGraphics("Cannot draw the picture");
+  }
+
+  void DrawText(const std::string& text, const TKVLRect& rect, const TKVLFont& font, TKVLColor color,
+                TKVLTextAlign align, TKVLVerticalAlign valign) override {
+    if (text.empty() || rect.IsEmpty()) return;
+    const TFontEntry& entry = Font(font);
+    const std::wstring wide = Platform::Wide(text);
+    int y = rect.Top;
+    if (valign == TKVLVerticalAlign::vaCenter) y += (rect.Height() - entry.LineHeight) / 2;
+    else if (valign == TKVLVerticalAlign::vaBottom) y += rect.Height() - entry.LineHeight;
+    Flat::GdipSetStringFormatAlign(format_.get(), align == TKVLTextAlign::taCenter ? Gdiplus::StringAlignmentCenter
+                                                  : align == TKVLTextAlign::taRight ? Gdiplus::StringAlignmentFar
+                                                                                    : Gdiplus::StringAlignmentNear);
+    Flat::GdipSetStringFormatLineAlign(format_.get(), Gdiplus::StringAlignmentNear);
+    GdiPlus::TSolidBrushPtr brush = Brush(color);
+    Gdiplus::RectF layout(static_cast<Gdiplus::REAL>(rect.Left), static_cast<Gdiplus::REAL>(y),
+                          static_cast<Gdiplus::REAL>(rect.Width()), static_cast<Gdiplus::REAL>(entry.LineHeight));
+    Save();
+    IntersectClip(rect);
+    Flat::GdipDrawString(graphics_.get(), wide.c_str(), static_cast<INT>(wide.size()), entry.Font.get(), &layout,
+                         format_.get(), reinterpret_cast<Gdiplus::GpBrush*>(brush.get()));
+    Restore();
+    Flat::GdipSetStringFormatAlign(format_.get(), Gdiplus::StringAlignmentNear);
+  }
+
+  TKVLSize MeasureText(const std::string& text, const TKVLFont& font) override {
+    const TFontEntry& entry = Font(font);
+    if (text.empty()) return {0, entry.LineHeight};
+    return {TextWidth(Platform::Wide(text), entry), entry.LineHeight};
+  }
+
+private:
+  static GdiPlus::TSolidBrushPtr Brush(TKVLColor color) {
+    Gdiplus::GpSolidFill* brush = nullptr;
+    if (Flat::GdipCreateSolidFill(Opaque(color), &brush) != Gdiplus::Ok) throw EKVLGraphics("Cannot create a brush");
+    return GdiPlus::TSolidBrushPtr(brush);
+  }
+
+  void Fill(Gdiplus::GpSolidFill* brush, int x, int y, int w, int h) {
+    Flat::GdipFillRectangleI(graphics_.get(), reinterpret_cast<Gdiplus::GpBrush*>(brush), x, y, w, h);
+  }
+
+  int TextWidth(const std::wstring& text, const TFontEntry& entry) {
+    Gdiplus::RectF layout(0, 0, 1e6f, 1e6f);
+    Gdiplus::RectF bounds;
+    Flat::GdipSetStringFormatAlign(format_.get(), Gdiplus::StringAlignmentNear);
+    if (Flat::GdipMeasureString(graphics_.get(), text.c_str(), static_cast<INT>(text.size()), entry.Font.get(),
+                                &layout, format_.get(), &bounds, nullptr, nullptr) != Gdiplus::Ok)
+      return 0;
+    return static_cast<int>(std::ceil(bounds.Width - 0.01f));
+  }
+
+  // The font at this canvas's dots per inch, sized in pixels, with its line height.
+  const TFontEntry& Font(const TKVLFont& font) {
+    TFontKey key{font.Name, font.SizePt, font.Bold, font.Italic, font.Underline, font.StrikeOut};
+    auto found = fonts_.find(key);
+    if (found != fonts_.end()) return found->second;
+    INT style = Gdiplus::FontStyleRegular;
+    if (font.Bold) style |= Gdiplus::FontStyleBold;
+    if (font.Italic) style |= Gdiplus::FontStyleItalic;
+    if (font.Underline) style |= Gdiplus::FontStyleUnderline;
+    if (font.StrikeOut) style |= Gdiplus::FontStyleStrikeout;
+    Gdiplus::GpFont* raw = nullptr;
+    const auto pixels = static_cast<Gdiplus::REAL>(PointsToPixels(font.SizePt, dpi_));
+    if (Flat::GdipCreateFont(FontFamily(font.Name), pixels, style, Gdiplus::UnitPixel, &raw) != Gdiplus::Ok &&
+        Flat::GdipCreateFont(FontFamily(font.Name), pixels, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel, &raw) !=
+            Gdiplus::Ok)
+      throw EKVLGraphics("Cannot create the font " + font.Name);
+    TFontEntry entry{GdiPlus::TFontPtr(raw), 0};
+    Gdiplus::REAL height = 0;
+    Flat::GdipGetFontHeight(raw, graphics_.get(), &height);
+    entry.LineHeight = static_cast<int>(std::ceil(height - 0.01f));
+    return fonts_.emplace(key, std::move(entry)).first->second;
+  }
+
+  TKVLBitmap scratch_{1, 1};
+  int dpi_;
+  GdiPlus::TBitmapPtr bitmap_;
+  GdiPlus::TGraphicsPtr graphics_;
+  GdiPlus::TStringFormatPtr format_;
+  std::vector<Gdiplus::GraphicsState> states_;
+  std::map<TFontKey, TFontEntry> fonts_;
+};
+
+} // namespace
+
+std::unique_ptr<IKVLCanvas> CreateBitmapCanvas(TKVLBitmap& target, int dpi) {
+  return std::make_unique<TKVLGdiPlusCanvas>(target, dpi);
+}
+
+IKVLCanvas& MeasuringCanvas(int dpi) {
+  // One per dpi for the program's lifetime; main thread only.
+  static std::map<int, std::unique_ptr<IKVLCanvas>> canvases;
+  static TKVLBitmap none;
+  auto& slot = canvases[dpi];
+  if (!slot) slot = CreateBitmapCanvas(none, dpi);
+  return *slot;
+}
+
+} // namespace KVL::UI
