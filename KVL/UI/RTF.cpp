@@ -204,6 +204,7 @@ public:
   explicit TRtfReader(std::string_view data) : data_(data) {}
 
   TKVLRichDocument Read() {
+    stack_.reserve(kMaxDepth + 1);  // pushes copy the top in place, never reallocating under it
     stack_.push_back(TGroupState{});
     while (pos_ < data_.size()) {
       char c = data_[pos_];
