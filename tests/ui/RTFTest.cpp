@@ -90,7 +90,9 @@ TEST(RTF, DocumentsReadAsWritten) {
 TEST(RTF, DeepNestingIsSkippedWithoutExhaustingTheStack) {
   const int depth = 100000;
   std::string rtf = "{\\rtf1 start";
-  rtf += std::string(depth, '{') + "hidden" + std::string(depth, '}');
+  rtf.append(depth, '{');
+  rtf += "hidden";
+  rtf.append(depth, '}');
   rtf += " end}";
   EXPECT_EQ(ParseRTF(rtf).PlainText(), "start end");
 }
