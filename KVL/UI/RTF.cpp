@@ -204,6 +204,7 @@ public:
   explicit TRtfReader(std::string_view data) : data_(data) {}
 
   TKVLRichDocument Read() {
+    stack_.reserve(kMaxDepth + 1);  // pushes copy the top in place, never reallocating under it
     stack_.push_back(TGroupState{});
     while (pos_ < data_.size()) {
       char c = data_[pos_];
@@ -365,7 +366,7 @@ private:
     HandleWord(info, param);
   }
 
-  // Destination words open a group's special content; true when word was one.
+  // Destination words say what a group's content is; true when word was one.
   bool HandleDestination(TWord word, bool starred) {
     TGroupState& s = State();
     if (word == TWord::wFontTable) {
