@@ -140,12 +140,15 @@ protected:
 
 } // namespace
 
-TEST_F(X11Host, ShownFormNamesItsClassCaptionAndProcessAtAFixedCentredSize) {
+TEST_F(X11Host, ShownFormNamesItsClassCaptionProcessAndStateAtAFixedCentredSize) {
   TTestForm form;
   form.SetCaption("Setup \xE2\x80\x93 ONDU");
   form.SetClientSize96(300, 200);
+  form.SetTopMost(true);
   ShowAndWait(form);
   const Window w = W(form);
+  const Atom above = XInternAtom(D(), "_NET_WM_STATE_ABOVE", False);
+  EXPECT_EQ(Property(w, "_NET_WM_STATE"), std::string(reinterpret_cast<const char*>(&above), sizeof(long)));
 
   // What other programs and xdotool search by.
   EXPECT_EQ(KVL::Platform::FindTopLevelWindows("TOnduX11TestForm"), std::vector<intptr_t>{static_cast<intptr_t>(w)});
