@@ -98,8 +98,6 @@ struct TX11Connection {
   // Set whenever something needs serving outside an X event: a queued paint, or events
   // Xlib may have read into its queue during a request without the socket staying readable.
   TPlatformEvent Kick;
-  std::unique_ptr<TDispatchWatch> SocketWatch;
-  std::unique_ptr<TDispatchWatch> KickWatch;
 };
 
 TX11Connection* Connection();
@@ -492,6 +490,11 @@ void Drain() {
   while (XPending(x->Dpy) > 0) {
     XEvent e;
     XNextEvent(x->Dpy, &e);
+    if (e.type == MappingNotify) {
+      // The keyboard's layout changed: XLookupString must see the new one.
+      XRefreshKeyboardMapping(&e.xmapping);
+      continue;
+    }
     if (e.type == PropertyNotify && e.xproperty.window == x->Root) {
       if (e.xproperty.atom != x->ResourceManager) continue;
       const int dpi = ReadXftDpi(x->Dpy);
@@ -567,12 +570,17 @@ TX11Connection* Connection() {
   return x;
 }
 
-// The watches belong to the main thread's loop; made with the first host.
-void EnsureWatches(TX11Connection& x) {
-  if (x.SocketWatch) return;
-  x.SocketWatch = std::make_unique<TDispatchWatch>(ConnectionNumber(x.Dpy), [] { Drain(); });
-  x.KickWatch = std::make_unique<TDispatchWatch>(x.Kick.Handle(), [] { Drain(); });
-}
+// The watches belong to the main thread's loop; made with the first host. Their own static
+// (not members of the connection) so that they are removed at exit before the messaging
+// service's watch table, which their construction creates, goes away.
+struct TWatches {
+  explicit TWatches(TX11Connection& x)
+      : Socket(ConnectionNumber(x.Dpy), [] { Drain(); }), Kick(x.Kick.Handle(), [] { Drain(); }) {}
+  TDispatchWatch Socket;
+  TDispatchWatch Kick;
+};
+
+void EnsureWatches(TX11Connection& x) { static TWatches watches(x); }
 
 // Whether a program is on PATH.
 bool OnPath(const std::string& name) {

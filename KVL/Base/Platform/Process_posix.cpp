@@ -274,15 +274,18 @@ struct TDisplayCloser {
 };
 using TDisplay = std::unique_ptr<Display, TDisplayCloser>;
 
-// A connection of its own for each call: these run on any thread, the window hosts' connection
-// belongs to the main thread. Null without a display.
-TDisplay OpenDisplay() {
+// A connection per thread, kept while the thread lives: these run on any thread (the
+// installer's worker asks seven classes every pass), and the window hosts' connection belongs
+// to the main thread. Null while no display opens.
+Display* ThreadDisplay() {
   static std::once_flag once;
   std::call_once(once, [] {
     XInitThreads();
     XSetErrorHandler(IgnoreXError);
   });
-  return TDisplay(XOpenDisplay(nullptr));
+  thread_local TDisplay display;
+  if (!display) display.reset(XOpenDisplay(nullptr));
+  return display.get();
 }
 
 bool HasClass(Display* dpy, Window w, const std::string& className) {
@@ -353,18 +356,18 @@ bool SupportsProtocol(Display* dpy, Window w, Atom protocol) {
 } // namespace
 
 std::vector<intptr_t> FindTopLevelWindows(const std::string& className) {
-  TDisplay dpy = OpenDisplay();
+  Display* dpy = ThreadDisplay();
   if (!dpy) return {};
-  const Atom wmState = XInternAtom(dpy.get(), "WM_STATE", False);
+  const Atom wmState = XInternAtom(dpy, "WM_STATE", False);
   std::vector<intptr_t> found;
   // XQueryTree lists bottom to top; the topmost comes first, as Windows enumerates.
-  std::vector<Window> top = Children(dpy.get(), DefaultRootWindow(dpy.get()));
+  std::vector<Window> top = Children(dpy, DefaultRootWindow(dpy));
   for (auto it = top.rbegin(); it != top.rend(); ++it) {
     Window w = *it;
-    if (!HasClass(dpy.get(), w, className)) {
+    if (!HasClass(dpy, w, className)) {
       // A reparenting window manager puts the program's window inside its frame.
-      w = ClientWindow(dpy.get(), w, wmState, 3);
-      if (!w || w == *it || !HasClass(dpy.get(), w, className)) continue;
+      w = ClientWindow(dpy, w, wmState, 3);
+      if (!w || w == *it || !HasClass(dpy, w, className)) continue;
     }
     found.push_back(static_cast<intptr_t>(w));
   }
@@ -372,13 +375,13 @@ std::vector<intptr_t> FindTopLevelWindows(const std::string& className) {
 }
 
 uint32_t WindowProcessId(intptr_t window) {
-  TDisplay dpy = OpenDisplay();
+  Display* dpy = ThreadDisplay();
   if (!dpy || !window) return 0;
   Atom type = 0;
   int format = 0;
   unsigned long count = 0, after;
   unsigned char* data = nullptr;
-  if (XGetWindowProperty(dpy.get(), static_cast<Window>(window), XInternAtom(dpy.get(), "_NET_WM_PID", False), 0, 1,
+  if (XGetWindowProperty(dpy, static_cast<Window>(window), XInternAtom(dpy, "_NET_WM_PID", False), 0, 1,
                          False, XA_CARDINAL, &type, &format, &count, &after, &data) != Success)
     return 0;
   uint32_t pid = 0;
@@ -392,24 +395,33 @@ std::string ProcessExecutablePath(uint32_t processId) {
 }
 
 void PostCloseRequest(intptr_t window) {
-  TDisplay dpy = OpenDisplay();
+  Display* dpy = ThreadDisplay();
   if (!dpy || !window) return;
-  SendDeleteWindow(dpy.get(), static_cast<Window>(window));
-  XSync(dpy.get(), False);
+  SendDeleteWindow(dpy, static_cast<Window>(window));
+  XFlush(dpy);
 }
 
 void SendCloseRequest(intptr_t window) {
-  TDisplay dpy = OpenDisplay();
-  if (!dpy || !window) return;
-  Display* d = dpy.get();
+  Display* d = ThreadDisplay();
+  if (!d || !window) return;
   const Window w = static_cast<Window>(window);
   const Window root = DefaultRootWindow(d);
   const Atom wmProtocols = XInternAtom(d, "WM_PROTOCOLS", False);
   const Atom ping = XInternAtom(d, "_NET_WM_PING", False);
-  // Told when the window goes, and (on the root) when the program answers the ping.
+  // Told when the window goes, and (on the root) when the program answers the ping; the
+  // thread's connection hears nothing of either once this returns.
+  struct TDeselect {
+    Display* d;
+    Window w, root;
+    ~TDeselect() {
+      XSelectInput(d, w, NoEventMask);
+      XSelectInput(d, root, NoEventMask);
+      XSync(d, True);
+    }
+  } deselect{d, w, root};
   XSelectInput(d, w, StructureNotifyMask);
   XSelectInput(d, root, SubstructureNotifyMask);
-  XSync(d, False);
+  XSync(d, True);
   if (!WindowExists(d, w)) return;
   const bool pings = SupportsProtocol(d, w, ping);
   SendDeleteWindow(d, w);
