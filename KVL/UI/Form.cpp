@@ -99,6 +99,8 @@ void TKVLForm::SetVisible(bool visible) {
   if (visible) {
     HandleNeeded();
     TKVLControl::SetVisible(true);
+    // Keyboard users start on the first control in tab order, as in any dialog.
+    if (activeControl_ == nullptr) SelectNext(true);
     host_->Show();
     host_->Invalidate();
   } else {
@@ -284,6 +286,10 @@ void TKVLForm::HandleMouseWheel(int delta, TKVLPoint pt) {
 }
 
 void TKVLForm::HandleKeyDown(TKVLKey key, TKVLShiftState shift) {
+  if (key == TKVLKey::kF4 && shift.Alt) {
+    HandleCloseRequest();
+    return;
+  }
   TKVLControl* focused = activeControl_;
   const bool toControl = focused != nullptr && focused->WantsKey(key);
   if (!toControl) {
@@ -301,12 +307,6 @@ void TKVLForm::HandleKeyDown(TKVLKey key, TKVLShiftState shift) {
         cancelButton_->Click();
       }
       return;
-    case TKVLKey::kF4:
-      if (shift.Alt) {
-        HandleCloseRequest();
-        return;
-      }
-      break;
     default:
       break;
     }

@@ -48,8 +48,6 @@ using TFontFamilyPtr =
     std::unique_ptr<Gdiplus::GpFontFamily, TDeleter<Gdiplus::GpFontFamily, Flat::GdipDeleteFontFamily>>;
 using TStringFormatPtr =
     std::unique_ptr<Gdiplus::GpStringFormat, TDeleter<Gdiplus::GpStringFormat, Flat::GdipDeleteStringFormat>>;
-using TImageAttributesPtr = std::unique_ptr<Gdiplus::GpImageAttributes,
-                                            TDeleter<Gdiplus::GpImageAttributes, Flat::GdipDisposeImageAttributes>>;
 
 // A GDI+ bitmap that reads and writes our pixels in place (rows of width × 4 bytes, PARGB).
 inline TBitmapPtr WrapBitmap(const TKVLBitmap& bitmap) {

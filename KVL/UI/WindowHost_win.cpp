@@ -196,8 +196,17 @@ public:
       User32().AdjustWindowRectExForDpi(&r, style_, FALSE, exStyle_, static_cast<UINT>(dpi_));
     else
       AdjustWindowRectEx(&r, style_, FALSE, exStyle_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    int outerWidth = r.right - r.left;
+    int outerHeight = r.bottom - r.top;
+    SetWindowPos(hwnd_, nullptr, 0, 0, outerWidth, outerHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame may differ from the computed one (a frame still at the old scale right after a
+    // move between monitors); the client area is what must come out exact.
+    RECT client{};
+    if (IsIconic(hwnd_) || !GetClientRect(hwnd_, &client)) return;
+    const int dw = width - (client.right - client.left);
+    const int dh = height - (client.bottom - client.top);
+    if (dw != 0 || dh != 0)
+      SetWindowPos(hwnd_, nullptr, 0, 0, outerWidth + dw, outerHeight + dh, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   // On the work area of the monitor the window (or, before it is placed, its owner) is on.

@@ -90,3 +90,23 @@ TEST(ToolkitStyle, LightAndDarkFillEveryRoleAndDiffer) {
   EXPECT_NE(light.Window, dark.Window);
   EXPECT_NE(light.Text, dark.Text);
 }
+
+TEST_F(ToolkitApplication, RunServesUntilTheMainFormCloses) {
+  TKVLForm form;
+  int queries = 0;
+  form.OnCloseQuery = [&](TKVLForm&, bool& canClose) { canClose = ++queries > 1; };
+  std::vector<std::string> steps;
+  TKVLApplication::Post([&] {
+    steps.push_back(form.Visible() ? "shown" : "hidden");
+    form.Close();  // refused
+    TKVLApplication::Post([&] {
+      steps.push_back(form.Visible() ? "still shown" : "hidden");
+      form.Close();
+    });
+  });
+  TKVLApplication::Run(form);
+  EXPECT_EQ(TKVLApplication::MainForm(), &form);
+  EXPECT_EQ(steps, (std::vector<std::string>{"shown", "still shown"}));
+  EXPECT_EQ(queries, 2);
+  EXPECT_FALSE(form.Visible());
+}

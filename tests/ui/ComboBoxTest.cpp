@@ -9,6 +9,7 @@
 #include "KVL/UI/Form.h"
 #include "KVL/UI/ListBox.h"
 #include "tests/ui/DialogsTestUtil.h"
+#include "tests/ui/ToolkitFixture.h"
 
 using namespace KVL::UI;
 using DialogsTest::HostOf;
@@ -17,7 +18,6 @@ namespace {
 
 // A shown form with a focused combo box of three items at (10, 10, 150, 22).
 struct TComboForm {
-  DialogsTest::THeadlessScope scope;
   std::unique_ptr<TKVLForm> form = std::make_unique<TKVLForm>();
   TKVLComboBox* combo = nullptr;
   int changes = 0;
@@ -37,7 +37,9 @@ struct TComboForm {
 
 } // namespace
 
-TEST(KVLComboBox, KeysChangeTheSelectionWhileClosed) {
+class ToolkitComboBox : public ToolkitTest::TToolkitTest {};
+
+TEST_F(ToolkitComboBox, KeysChangeTheSelectionWhileClosed) {
   struct Case { int start; TKVLKey key; int index; int changes; };
   const Case cases[] = {
       {-1, TKVLKey::kDown, 0, 1}, {-1, TKVLKey::kUp, 0, 1},  {0, TKVLKey::kDown, 1, 1},
@@ -55,7 +57,7 @@ TEST(KVLComboBox, KeysChangeTheSelectionWhileClosed) {
   }
 }
 
-TEST(KVLComboBox, ClickOpensThePopupAndAClickPicks) {
+TEST_F(ToolkitComboBox, ClickOpensThePopupAndAClickPicks) {
   TComboForm f;
   f.combo->SetItemIndex(0);
   f.Host().ClickControl(*f.combo);
@@ -81,7 +83,7 @@ TEST(KVLComboBox, ClickOpensThePopupAndAClickPicks) {
   EXPECT_EQ(f.changes, 1);
 }
 
-TEST(KVLComboBox, PopupKeys) {
+TEST_F(ToolkitComboBox, PopupKeys) {
   using enum TKVLKey;
   struct Case {
     const char* what;
@@ -115,7 +117,7 @@ TEST(KVLComboBox, PopupKeys) {
   EXPECT_FALSE(f.combo->DroppedDown());
 }
 
-TEST(KVLComboBox, InsertingKeepsTheSelectedItem) {
+TEST_F(ToolkitComboBox, InsertingKeepsTheSelectedItem) {
   TComboForm f;
   f.combo->SetItemIndex(1);  // Beta
   f.combo->InsertItem(0, {"Aardvark", -1, 99});
@@ -129,7 +131,7 @@ TEST(KVLComboBox, InsertingKeepsTheSelectedItem) {
   EXPECT_EQ(f.changes, 0);
 }
 
-TEST(KVLComboBox, PictureIsDrawnScaled) {
+TEST_F(ToolkitComboBox, PictureIsDrawnScaled) {
   TComboForm f;
   const uint32_t red = 0xFFFF0000;
   const int image = f.combo->AddImage(TKVLBitmap(16, 16, red));

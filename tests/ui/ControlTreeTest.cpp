@@ -65,7 +65,7 @@ TEST_P(ToolkitDocking, PlacesChildren) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, ToolkitDocking,
+    Toolkit, ToolkitDocking,
     ::testing::Values(
         TDockCase{"top with default margins", {}, {{TKVLAlign::alTop, {10, 20}, kDefaultMargins, {3, 3, 197, 23}}}},
         TDockCase{"top without margins", {}, {{TKVLAlign::alTop, {10, 20}, kNoMargins, {0, 0, 200, 20}}}},

@@ -1,4 +1,4 @@
-// Helpers of the dialog and edit tests: headless hosts for a test's duration, controls by name.
+// Helpers of the dialog and edit tests: controls by name, the headless host of a form.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,28 +6,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "KVL/UI/Application.h"
 #include "KVL/UI/Control.h"
 #include "KVL/UI/Form.h"
 #include "KVL/UI/HeadlessHost.h"
 
 namespace DialogsTest {
-
-// Headless hosts at 96 dots per inch; the modal handler is cleared on both ends.
-class THeadlessScope {
-public:
-  THeadlessScope() {
-    KVL::UI::TKVLApplication::SetHostFactory(KVL::UI::CreateHeadlessHost);
-    KVL::UI::TKVLApplication::SetScreenDpi(96);
-    KVL::UI::SetHeadlessModalHandler(nullptr);
-  }
-  ~THeadlessScope() {
-    KVL::UI::SetHeadlessModalHandler(nullptr);
-    KVL::UI::TKVLApplication::SetScreenDpi(96);
-  }
-  THeadlessScope(const THeadlessScope&) = delete;
-  THeadlessScope& operator=(const THeadlessScope&) = delete;
-};
 
 // The control named name among root's owned controls, at any depth; a failed test without one.
 template <class T>

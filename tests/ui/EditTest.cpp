@@ -9,6 +9,7 @@
 #include "KVL/UI/Form.h"
 #include "KVL/UI/Theme.h"
 #include "tests/ui/DialogsTestUtil.h"
+#include "tests/ui/ToolkitFixture.h"
 
 using namespace KVL::UI;
 using DialogsTest::HostOf;
@@ -17,7 +18,6 @@ namespace {
 
 // A shown form with one focused edit at (10, 10, 200, 23).
 struct TEditForm {
-  DialogsTest::THeadlessScope scope;
   std::unique_ptr<TKVLForm> form = std::make_unique<TKVLForm>();
   TKVLEdit* edit = nullptr;
   int changes = 0;
@@ -45,7 +45,9 @@ TStep T(const char* text) { return {TKVLKey::kNone, false, text}; }
 
 } // namespace
 
-TEST(KVLEdit, KeyboardEditingTable) {
+class ToolkitEdit : public ToolkitTest::TToolkitTest {};
+
+TEST_F(ToolkitEdit, KeyboardEditingTable) {
   using enum TKVLKey;
   struct Case {
     const char* what;
@@ -61,7 +63,7 @@ TEST(KVLEdit, KeyboardEditingTable) {
       {"delete removes the whole character after the caret", "a\xC3\xA9x", {K(kHome), K(kRight), K(kDelete)}, "ax", 1, 1},
       {"right steps over a two-byte character", "\xC3\xA9z", {K(kHome), K(kRight), T("-")}, "\xC3\xA9-z", 3, 1},
       {"left steps over a four-byte character", "a\xF0\x9F\x98\x80", {K(kLeft), T("-")}, "a-\xF0\x9F\x98\x80", 2, 1},
-      {"typing replaces the selection", "hello", {K(kLeft, true), K(kLeft, true), T("p!")}, "help!", 5, 1},
+      {"typing replaces the selection", "hello", {K(kLeft, true), K(kLeft, true), T("p!")}, "help!", 5, 2},
       {"backspace deletes the selection", "hello", {K(kHome), K(kEnd, true), K(kBackspace)}, "", 0, 1},
       {"delete deletes the selection", "hello", {K(kHome, true), K(kDelete)}, "", 0, 1},
       {"left without shift ends the selection at its start", "abc", {K(kHome, true), K(kRight, true), K(kLeft), T("-")}, "a-bc", 2, 1},
@@ -86,7 +88,7 @@ TEST(KVLEdit, KeyboardEditingTable) {
   }
 }
 
-TEST(KVLEdit, SetTextReportsChangesOnly) {
+TEST_F(ToolkitEdit, SetTextReportsChangesOnly) {
   TEditForm f;
   f.edit->SetText("C:\\Program Files\\ONDU");
   EXPECT_EQ(f.changes, 1);
@@ -97,7 +99,7 @@ TEST(KVLEdit, SetTextReportsChangesOnly) {
   EXPECT_EQ(f.changes, 2);
 }
 
-TEST(KVLEdit, SetCaretPosKeepsToCharacterBoundaries) {
+TEST_F(ToolkitEdit, SetCaretPosKeepsToCharacterBoundaries) {
   TEditForm f;
   f.edit->SetText("a\xE2\x82\xAC" "b");  // a, euro sign (3 bytes), b
   f.edit->SetCaretPos(2);                  // inside the euro sign
@@ -108,9 +110,10 @@ TEST(KVLEdit, SetCaretPosKeepsToCharacterBoundaries) {
   EXPECT_EQ(f.edit->SelectedText(), f.edit->Text());
 }
 
-TEST(KVLEdit, EmbeddedButtonRunsItsHandlerAndScalesItsWidth) {
+TEST_F(ToolkitEdit, EmbeddedButtonRunsItsHandlerAndScalesItsWidth) {
   TEditForm f;
   f.edit->SetText("abc");
+  f.changes = 0;
   int clicks = 0;
   TKVLEdit* clicked = nullptr;
   const int index = f.edit->AddButton({"Browse", 100, [&](TKVLEdit& e) {
@@ -138,7 +141,7 @@ TEST(KVLEdit, EmbeddedButtonRunsItsHandlerAndScalesItsWidth) {
   EXPECT_LE(f.edit->ButtonRect(0).Right, f.edit->Width() - 1);
 }
 
-TEST(KVLEdit, ClickPlacesTheCaretNearestToThePointer) {
+TEST_F(ToolkitEdit, ClickPlacesTheCaretNearestToThePointer) {
   TEditForm f;
   f.edit->SetText("abcd");
   const TKVLRect at = f.edit->ScreenRectInForm();
@@ -158,7 +161,7 @@ TEST(KVLEdit, ClickPlacesTheCaretNearestToThePointer) {
   EXPECT_EQ(f.edit->SelectedText(), "ab");
 }
 
-TEST(KVLEdit, LongTextScrollsToKeepTheCaretVisible) {
+TEST_F(ToolkitEdit, LongTextScrollsToKeepTheCaretVisible) {
   TEditForm f;
   const std::string text(200, 'W');
   f.Host().Type(text);
@@ -175,7 +178,7 @@ TEST(KVLEdit, LongTextScrollsToKeepTheCaretVisible) {
   EXPECT_EQ(f.edit->ScrollOffset(), 0);
 }
 
-TEST(KVLEdit, PaintsFocusFrameAndButtonFace) {
+TEST_F(ToolkitEdit, PaintsFocusFrameAndButtonFace) {
   TEditForm f;
   f.edit->AddButton({"...", 30, nullptr});
   const TKVLBitmap picture = f.Host().Render();

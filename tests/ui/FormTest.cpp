@@ -80,12 +80,13 @@ TEST_F(ToolkitForm, TabMovesFocusInTabOrderSkippingWhatCannotFocus) {
   form.Show();
   TKVLHeadlessHost& host = *HeadlessHostOf(form);
 
+  EXPECT_EQ(form.ActiveControl(), b2);  // shown with the focus on the first in tab order
   std::vector<std::string> forward;
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < 3; ++i) {
     host.Key(TKVLKey::kTab);
     forward.push_back(form.ActiveControl()->Name());
   }
-  EXPECT_EQ(forward, (std::vector<std::string>{"b2", "inner", "b1", "b2"}));
+  EXPECT_EQ(forward, (std::vector<std::string>{"inner", "b1", "b2"}));
   host.Key(TKVLKey::kTab, {.Shift = true});
   EXPECT_EQ(form.ActiveControl(), b1);
   EXPECT_TRUE(b1->Focused());

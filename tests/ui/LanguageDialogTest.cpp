@@ -11,6 +11,7 @@
 #include "KVL/UI/ComboBox.h"
 #include "KVL/UI/Dialogs/LanguageDialog.h"
 #include "tests/ui/DialogsTestUtil.h"
+#include "tests/ui/ToolkitFixture.h"
 
 using namespace KVL::UI;
 using KVL::UI::Dialogs::TKVLCustomLanguageDialog;
@@ -70,8 +71,9 @@ std::vector<std::string> Texts(const TKVLCustomLanguageDialog& dialog) {
 
 } // namespace
 
-TEST(KVLLanguageDialog, ListIsSortedIgnoringCaseWithPicturesWhereIconsDecode) {
-  DialogsTest::THeadlessScope scope;
+class ToolkitLanguageDialog : public ToolkitTest::TToolkitTest {};
+
+TEST_F(ToolkitLanguageDialog, ListIsSortedIgnoringCaseWithPicturesWhereIconsDecode) {
   // Accepted as an icon file by the language layer, but its image data is no picture.
   const std::string brokenIcon = "000001000100101000000100200004000000160000007F7F7F7F";
   TTestLanguageDialog dialog({Lang("Russian", 1049, IconHex()), Lang("english", 1033), Lang("", 1031),
@@ -92,8 +94,7 @@ TEST(KVLLanguageDialog, ListIsSortedIgnoringCaseWithPicturesWhereIconsDecode) {
   EXPECT_EQ(combo.ItemCount(), 5);
 }
 
-TEST(KVLLanguageDialog, PreselectsTheUsersLanguageThenUSEnglishThenTheFirst) {
-  DialogsTest::THeadlessScope scope;
+TEST_F(ToolkitLanguageDialog, PreselectsTheUsersLanguageThenUSEnglishThenTheFirst) {
   struct Case {
     const char* what;
     std::vector<std::string> files;
@@ -115,8 +116,7 @@ TEST(KVLLanguageDialog, PreselectsTheUsersLanguageThenUSEnglishThenTheFirst) {
   }
 }
 
-TEST(KVLLanguageDialog, WindowLayoutAtTwoResolutions) {
-  DialogsTest::THeadlessScope scope;
+TEST_F(ToolkitLanguageDialog, WindowLayoutAtTwoResolutions) {
   struct Case { int dpi; TKVLSize client; TKVLRect ok; TKVLRect combo; };
   const Case cases[] = {
       {96, {220, 75}, {60, 42, 160, 67}, {8, 8, 212, 30}},
@@ -139,8 +139,7 @@ TEST(KVLLanguageDialog, WindowLayoutAtTwoResolutions) {
   }
 }
 
-TEST(KVLLanguageDialog, EveryWayOfClosingKeepsTheSelection) {
-  DialogsTest::THeadlessScope scope;
+TEST_F(ToolkitLanguageDialog, EveryWayOfClosingKeepsTheSelection) {
   struct Case {
     const char* what;
     std::function<void(TKVLForm&, TTestLanguageDialog&)> close;

@@ -129,3 +129,15 @@ TEST_F(ToolkitMessageDialog, PlatformQuestionsGoToTheToolkitDialogWithItsCaption
   EXPECT_EQ(answer, mrCancel);
   EXPECT_EQ(captions, (std::vector<std::string>{"Fine", "Stop"}));
 }
+
+TEST_F(ToolkitMessageDialog, BelongsToItsOwnerWithoutBeingOneOfItsComponents) {
+  TKVLForm owner;
+  TKVLControl* ownerSeen = nullptr;
+  SetHeadlessModalHandler([&](TKVLForm& f) {
+    ownerSeen = f.Owner();
+    HeadlessHostOf(f)->Key(TKVLKey::kEnter);
+  });
+  EXPECT_EQ(KVLMessageDlg(&owner, "Text", "Title", TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK, mrOk), mrOk);
+  EXPECT_EQ(ownerSeen, &owner);
+  EXPECT_EQ(owner.ComponentCount(), 0);
+}

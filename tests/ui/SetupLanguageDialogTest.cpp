@@ -11,6 +11,7 @@
 #include "setup/ui/LanguageDialog.h"
 #include "tests/setup/SetupFixture.h"
 #include "tests/ui/DialogsTestUtil.h"
+#include "tests/ui/ToolkitFixture.h"
 
 using namespace Setup::Core;
 using namespace KVL::UI;
@@ -42,8 +43,9 @@ struct TInstalledDialog {
 
 } // namespace
 
-TEST(SetupLanguageDialog, ListsThePackagesLanguagesAsTheCoreOrdersThem) {
-  DialogsTest::THeadlessScope scope;
+class SetupLanguageDialog : public ToolkitTest::TToolkitTest {};
+
+TEST_F(SetupLanguageDialog, ListsThePackagesLanguagesAsTheCoreOrdersThem) {
   auto resources = MakeResources();
   TSetupLanguageDialog dialog(*resources);
   const std::vector<TSetupLanguageItem> items = EnumerateLanguages(*resources);
@@ -56,13 +58,13 @@ TEST(SetupLanguageDialog, ListsThePackagesLanguagesAsTheCoreOrdersThem) {
   EXPECT_EQ(resources->Languages().Strings(dialog.ComboBox()->Items(0).Value), "German.lng");
 }
 
-TEST(SetupLanguageDialog, SelectLanguageTakesTheDialogsSelectionHoweverItCloses) {
-  DialogsTest::THeadlessScope scope;
+TEST_F(SetupLanguageDialog, SelectLanguageTakesTheDialogsSelectionHoweverItCloses) {
   auto resources = MakeResources();
-  // Deutsch, English, Russian, russian.
+  // Deutsch, English, and the two Russian files in the order of the languages list.
   const std::vector<TSetupLanguageItem> items = EnumerateLanguages(*resources);
   const int pre = PreselectLanguage(items, KVL::Platform::UserDefaultUILanguage());
   const std::string preselected = resources->Languages().Strings(items[static_cast<size_t>(pre)].Value);
+  const std::string last = resources->Languages().Strings(items.back().Value);
   TInstalledDialog installed;
   struct Case {
     const char* what;
@@ -73,9 +75,8 @@ TEST(SetupLanguageDialog, SelectLanguageTakesTheDialogsSelectionHoweverItCloses)
   };
   const auto pickLast = [](TKVLForm& f) { HostOf(f).Key(TKVLKey::kEnd); };
   const Case cases[] = {
-      {"last item, then OK", false, [&](TKVLForm& f) { pickLast(f); HostOf(f).Key(TKVLKey::kEnter); }, 1, "Russian2.lng"},
-      {"last item, then the close box", false, [&](TKVLForm& f) { pickLast(f); HostOf(f).RequestClose(); }, 1,
-       "Russian2.lng"},
+      {"last item, then OK", false, [&](TKVLForm& f) { pickLast(f); HostOf(f).Key(TKVLKey::kEnter); }, 1, last},
+      {"last item, then the close box", false, [&](TKVLForm& f) { pickLast(f); HostOf(f).RequestClose(); }, 1, last},
       {"first item through the popup", false,
        [](TKVLForm& f) {
          HostOf(f).Key(TKVLKey::kF4);

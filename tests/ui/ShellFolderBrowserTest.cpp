@@ -13,6 +13,7 @@
 #include "KVL/UI/ListBox.h"
 #include "tests/TestUtil.h"
 #include "tests/ui/DialogsTestUtil.h"
+#include "tests/ui/ToolkitFixture.h"
 
 using namespace KVL::UI;
 using DialogsTest::FindNamed;
@@ -68,7 +69,7 @@ struct TTree {
   }
 };
 
-bool Run(TKVLShellFolderBrowser& browser, const std::function<void(TBrowser&)>& user) {
+bool RunDialog(TKVLShellFolderBrowser& browser, const std::function<void(TBrowser&)>& user) {
   SetHeadlessModalHandler([&](TKVLForm& form) {
     TBrowser b(form);
     user(b);
@@ -78,13 +79,14 @@ bool Run(TKVLShellFolderBrowser& browser, const std::function<void(TBrowser&)>& 
 
 } // namespace
 
-TEST(KVLShellFolderBrowser, NavigatesAndConfirmsAFolder) {
-  DialogsTest::THeadlessScope scope;
+class ToolkitFolderBrowser : public ToolkitTest::TToolkitTest {};
+
+TEST_F(ToolkitFolderBrowser, NavigatesAndConfirmsAFolder) {
   TTree tree;
   TKVLShellFolderBrowser browser;
   browser.Folder = tree.Folder();
   std::string caption;
-  const bool confirmed = Run(browser, [&](TBrowser& b) {
+  const bool confirmed = RunDialog(browser, [&](TBrowser& b) {
     caption = HostOf(b.form).Caption();
     EXPECT_EQ(b.edit->Text(), tree.Folder());
     EXPECT_EQ(b.Lines(), (std::vector<std::string>{"..", "a", "b"}));
@@ -100,14 +102,13 @@ TEST(KVLShellFolderBrowser, NavigatesAndConfirmsAFolder) {
   EXPECT_EQ(caption, "Browse");
 }
 
-TEST(KVLShellFolderBrowser, UpByEnterSelectsTheFolderWeCameFrom) {
-  DialogsTest::THeadlessScope scope;
+TEST_F(ToolkitFolderBrowser, UpByEnterSelectsTheFolderWeCameFrom) {
   TTree tree;
   TKVLShellFolderBrowser browser;
   browser.Folder = tree.Folder("b");
   browser.Title = "Pick";
   std::string caption;
-  EXPECT_TRUE(Run(browser, [&](TBrowser& b) {
+  EXPECT_TRUE(RunDialog(browser, [&](TBrowser& b) {
     caption = HostOf(b.form).Caption();
     EXPECT_EQ(b.Lines(), (std::vector<std::string>{"..", "c"}));
     b.ClickItem("..");
@@ -124,12 +125,11 @@ TEST(KVLShellFolderBrowser, UpByEnterSelectsTheFolderWeCameFrom) {
   EXPECT_EQ(caption, "Pick");
 }
 
-TEST(KVLShellFolderBrowser, NewFolderIsMadeOnDiskWithAFreeName) {
-  DialogsTest::THeadlessScope scope;
+TEST_F(ToolkitFolderBrowser, NewFolderIsMadeOnDiskWithAFreeName) {
   TTree tree;
   TKVLShellFolderBrowser browser;
   browser.Folder = tree.Folder();
-  EXPECT_TRUE(Run(browser, [&](TBrowser& b) {
+  EXPECT_TRUE(RunDialog(browser, [&](TBrowser& b) {
     b.Press("NewFolderButton");
     b.Press("NewFolderButton");
     EXPECT_EQ(b.list->ItemIndex(), b.IndexOf("New Folder (2)"));
@@ -142,8 +142,7 @@ TEST(KVLShellFolderBrowser, NewFolderIsMadeOnDiskWithAFreeName) {
   EXPECT_EQ(browser.Folder, tree.Folder("New Folder (2)"));
 }
 
-TEST(KVLShellFolderBrowser, CancelChangesNothing) {
-  DialogsTest::THeadlessScope scope;
+TEST_F(ToolkitFolderBrowser, CancelChangesNothing) {
   TTree tree;
   struct Case { const char* what; std::function<void(TBrowser&)> cancel; };
   const Case cases[] = {
@@ -154,7 +153,7 @@ TEST(KVLShellFolderBrowser, CancelChangesNothing) {
   for (const Case& c : cases) {
     TKVLShellFolderBrowser browser;
     browser.Folder = tree.Folder("a");
-    EXPECT_FALSE(Run(browser, [&](TBrowser& b) {
+    EXPECT_FALSE(RunDialog(browser, [&](TBrowser& b) {
       b.DoubleClickItem("..");
       b.ClickItem("b");
       c.cancel(b);
@@ -163,12 +162,11 @@ TEST(KVLShellFolderBrowser, CancelChangesNothing) {
   }
 }
 
-TEST(KVLShellFolderBrowser, MissingStartFolderOpensOnTheNearestExistingOne) {
-  DialogsTest::THeadlessScope scope;
+TEST_F(ToolkitFolderBrowser, MissingStartFolderOpensOnTheNearestExistingOne) {
   TTree tree;
   TKVLShellFolderBrowser browser;
   browser.Folder = tree.Folder("b/x/ONDU");
-  EXPECT_TRUE(Run(browser, [&](TBrowser& b) {
+  EXPECT_TRUE(RunDialog(browser, [&](TBrowser& b) {
     EXPECT_EQ(b.Lines(), (std::vector<std::string>{"..", "c"}));
     EXPECT_EQ(b.edit->Text(), tree.Folder("b/x/ONDU"));
     b.Press("OkButton");

@@ -66,6 +66,9 @@ TEST_F(ToolkitPaint, ButtonPaintsItsStates) {
   TKVLHeadlessHost& host = *HeadlessHostOf(form);
   const TKVLStyleColors& c = StyleColors();
 
+  EXPECT_EQ(host.Render().ColorAt(10, 10), c.FocusFrame);  // focused when shown
+  EXPECT_EQ(host.Render().ColorAt(11, 11), c.FocusFrame);
+  form.SetActiveControl(nullptr);
   EXPECT_EQ(host.Render().ColorAt(10, 10), c.ButtonBorder);
   form.SetDefaultButton(button);
   EXPECT_EQ(host.Render().ColorAt(10, 10), c.FocusFrame);
@@ -95,6 +98,7 @@ TEST_F(ToolkitPaint, BoxesShowTheirMarkOnlyWhenChecked) {
   auto* radio = Add<TKVLRadioBox>(form, TKVLRect::FromBounds(0, 30, 100, 20));
   form.Show();
   TKVLHeadlessHost& host = *HeadlessHostOf(form);
+  form.SetActiveControl(nullptr);  // a focused box has the accent frame
   const TKVLRect boxArea{0, 0, 20, 20}, radioArea{0, 30, 20, 50};
   TKVLBitmap off = host.Render();
   EXPECT_EQ(CountColor(off, boxArea, StyleColors().CheckMark), 0);
@@ -136,4 +140,22 @@ TEST_F(ToolkitPaint, FormRendersAtItsScale) {
   EXPECT_EQ(bitmap.Width(), 150);
   EXPECT_EQ(bitmap.Height(), 90);
   EXPECT_EQ(CountColor(bitmap, {0, 0, 150, 15}, StyleColors().ProgressFill), 150 * 15);
+}
+
+TEST_F(ToolkitPaint, AutoSizedLabelFollowsItsCaption) {
+  TKVLForm form;
+  form.SetClientSize96(300, 200);
+  auto* label = Add<TKVLLabel>(form, TKVLRect::FromBounds(5, 5, 10, 10));
+  label->SetAutoSize(true);
+  label->SetCaption("Some words here");
+  IKVLCanvas& measure = MeasuringCanvas(form.Dpi());
+  const TKVLSize one = measure.MeasureText("Some words here", label->Font());
+  EXPECT_EQ(label->BoundsRect(), TKVLRect::FromBounds(5, 5, one.Width, one.Height));
+
+  label->SetWordWrap(true);
+  label->SetBounds(5, 5, one.Width / 2, 10);
+  label->SetCaption("Some words here and more");  // a wrapped label keeps its width and grows
+  EXPECT_EQ(label->Width(), one.Width / 2);
+  EXPECT_GE(label->Height(), 2 * one.Height);
+  EXPECT_EQ(label->Height() % one.Height, 0);
 }

@@ -157,6 +157,11 @@ TEST_F(WinHostTest, ShowPaintsTheFormThroughItsBitmap) {
   EXPECT_EQ(PaintedPixel(100, 10), Ref(kMarkColor));
   EXPECT_EQ(PaintedPixel(139, 29), Ref(kMarkColor));
   EXPECT_EQ(PaintedPixel(140, 29), Ref(StyleColors().Window));
+  // What WM_PAINT put on the screen.
+  HDC dc = GetDC(hwnd_);
+  EXPECT_EQ(GetPixel(dc, 120, 20), Ref(kMarkColor));
+  EXPECT_EQ(GetPixel(dc, 5, 5), Ref(StyleColors().Window));
+  ReleaseDC(hwnd_, dc);
   // The background is never erased separately (no flicker).
   EXPECT_EQ(SendMessageW(hwnd_, WM_ERASEBKGND, 0, 0), 1);
   form_->Hide();

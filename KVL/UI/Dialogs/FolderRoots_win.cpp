@@ -9,7 +9,11 @@ std::vector<std::string> FolderRoots() {
   std::vector<std::string> roots;
   const DWORD drives = GetLogicalDrives();
   for (int i = 0; i < 26; ++i)
-    if (drives & (1u << i)) roots.push_back(std::string(1, static_cast<char>('A' + i)) + ":\\");
+    if (drives & (1u << i)) {
+      std::string root(1, static_cast<char>('A' + i));
+      root += ":\\";
+      roots.push_back(root);
+    }
   return roots;
 }
 

@@ -100,7 +100,9 @@ TKVLDialogCaptions& DialogCaptions() {
 
 int KVLMessageDlg(TKVLForm* owner, const std::string& text, const std::string& caption, TMsgDlgType type,
                   TMsgDlgButtons buttons, int defaultResult) {
-  TKVLForm dialog;
+  // The owner only names the window the dialog belongs to (hosts keep it above that one);
+  // the dialog lives on this stack frame and is not among the owner's components.
+  TKVLForm dialog(owner);
   dialog.SetBorderStyle(TKVLBorderStyle::bsDialog);
   dialog.SetPosition(TKVLPosition::poScreenCenter);
   dialog.SetCaption(caption);
