@@ -269,6 +269,12 @@ int TKVLControl::Dpi() const {
   for (const TKVLControl* c = this; c != nullptr; c = c->parent_) {
     if (auto* form = dynamic_cast<const TKVLForm*>(c)) return form->CurrentDpi();
   }
+  // Not shown yet: a control made for a form scales like that form.
+  for (const TKVLControl* o = owner_; o != nullptr; o = o->owner_) {
+    for (const TKVLControl* c = o; c != nullptr; c = c->parent_) {
+      if (auto* form = dynamic_cast<const TKVLForm*>(c)) return form->CurrentDpi();
+    }
+  }
   return TKVLApplication::ScreenDpi();
 }
 

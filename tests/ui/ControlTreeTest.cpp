@@ -120,6 +120,7 @@ TEST_F(ToolkitTree, MarginsScaleWithTheFormButPaddingDoesNot) {
   EXPECT_EQ(form.ClientHeight(), 150);
   form.SetAlignPadding({10, 10, 10, 10});
   auto* top = form.CreateOwned<TKVLControl>();
+  EXPECT_EQ(top->Dpi(), 144);  // before it is shown in the form too
   top->SetBounds(0, 0, 10, 30);
   top->SetAlign(TKVLAlign::alTop);  // default margins 3 → 4.5 → 5 at 144 dpi
   top->SetParent(&form);
