@@ -19,6 +19,7 @@
 #include "setup/core/Setup.h"
 #include "setup/core/SpawnService.h"
 #include "setup/core/Uninstaller.h"
+#include "setup/ui/LanguageDialog.h"
 #include "setup/ui/Main.h"
 #include "setup/ui/Pages.h"
 
@@ -74,6 +75,7 @@ int RunSequence(const std::string& params) {
     // The language dialog is already a toolkit window, in the wizard's colours.
     KVL::UI::TKVLApplication::Initialize();
     Setup::UI::Pages::UpdateColors();
+    InstallLanguageDialog();
     KVL::UI::Dialogs::UseToolkitMessageDialog();
   }
 

@@ -355,8 +355,9 @@ private:
       return;
     }
     skipChars_ = 0;
-    if (HandleDestination(info.Kind, wasDestination)) return;
+    // Nothing inside a skipped group counts, not even the words that open tables.
     if (State().Destination == TDestination::dSkip) return;
+    if (HandleDestination(info.Kind, wasDestination)) return;
     HandleWord(info, param);
   }
 
@@ -372,7 +373,6 @@ private:
     } else if (word == TWord::wFieldInstruction) {
       s.Destination = s.Field >= 0 ? TDestination::dFieldInstruction : TDestination::dSkip;
     } else if (word == TWord::wFieldResult) {
-      if (s.Destination == TDestination::dSkip) return true;
       s.Destination = TDestination::dText;
       style_.reset();
       if (s.Field >= 0) {
@@ -381,7 +381,6 @@ private:
         s.LinkField = s.Field;
       }
     } else if (word == TWord::wField) {
-      if (s.Destination == TDestination::dSkip) return true;
       style_.reset();
       s.Field = static_cast<int>(fields_.size());
       fields_.emplace_back();

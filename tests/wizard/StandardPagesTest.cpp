@@ -44,7 +44,7 @@ TEST(StandardPages, LicenseWithAndWithoutDocument) {
   for (bool license : {true, false}) {
     SCOPED_TRACE(license ? "license" : "none");
     TWizardOptions o;
-    if (!license) o.SetupFiles = Without(Without(o.SetupFiles, "License.rtf"), "License.ru.rtf");
+    if (!license) o.SetupFiles = WithGroup(o.SetupFiles, "license", "");
     TWizardEnv env(o);
     TWizardForm& form = env.Create();
     form.bNextClick();
@@ -104,7 +104,7 @@ class FinishPage : public ::testing::TestWithParam<TFinishCase> {};
 TEST_P(FinishPage, ErrorsOrProgramsToStart) {
   const TFinishCase& c = GetParam();
   TWizardOptions o;
-  o.SetupFiles = WithActions(o.SetupFiles, c.Actions);
+  o.SetupFiles = WithGroup(o.SetupFiles, "Actions", c.Actions);
   o.Actions = {&Step()};
   TWizardEnv env(o);
   TStepAction::Fail = c.Fail;
@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The choices are stored on entry and on every click, under the entries' names as written.
 TEST(FinishPage, BoxesAreStoredForTheLaunch) {
   TWizardOptions o;
-  o.SetupFiles = WithActions(o.SetupFiles, "<Actions><File name=\"$DEST\\ONDU.exe\">RunPlayer</File>"
+  o.SetupFiles = WithGroup(o.SetupFiles, "Actions", "<Actions><File name=\"$DEST\\ONDU.exe\">RunPlayer</File>"
                                            "<File name=\"$DEST\\ReadMe.txt\"/></Actions>");
   TWizardEnv env(o);
   TWizardForm& form = env.Create();

@@ -47,13 +47,15 @@ inline SetupTest::TFiles SampleSetupFiles() {
   return files;
 }
 
-// The sample's files with Install.xml's <Actions> group replaced (the sample has one entry).
-inline SetupTest::TFiles WithActions(SetupTest::TFiles files, const std::string& group) {
+// The sample's files with one group of Install.xml replaced ("Actions": one entry in the
+// sample; "license": the documents per language family).
+inline SetupTest::TFiles WithGroup(SetupTest::TFiles files, const std::string& tag, const std::string& group) {
   for (auto& [name, bytes] : files) {
     if (name != "Install.xml") continue;
-    const size_t begin = bytes.find("<Actions>");
-    const size_t end = bytes.find("</Actions>");
-    bytes.replace(begin, end + 10 - begin, group);
+    const size_t begin = bytes.find("<" + tag + ">");
+    const std::string close = "</" + tag + ">";
+    const size_t end = bytes.find(close);
+    bytes.replace(begin, end + close.size() - begin, group);
   }
   return files;
 }
