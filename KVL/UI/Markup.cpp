@@ -19,6 +19,8 @@ constexpr size_t kMaxOpenTags = 64;
 constexpr double kSizeStep = 2;
 constexpr double kMinSize = 4;
 constexpr double kMaxSize = 400;
+// Every run carries its link: a longer address than any real one is taken as malformed.
+constexpr size_t kMaxUrl = 2048;
 
 enum class TTag { tB, tI, tU, tS, tColor, tBackColor, tBig, tSmall, tSize, tUrl };
 
@@ -191,7 +193,7 @@ TKVLRichDocument ParseMarkup(const std::string& text, double baseSizePt) {
           break;
         }
         default:
-          if (value.empty()) return false;
+          if (value.empty() || value.size() > kMaxUrl) return false;
           entry.Url = std::string(value);
           break;
       }

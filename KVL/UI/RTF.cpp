@@ -22,6 +22,10 @@ constexpr size_t kMaxDepth = 200;
 // A control word longer than this is not one any writer uses; the rest of its letters are dropped.
 constexpr size_t kMaxWordLength = 32;
 constexpr unsigned kSymbolCodePage = 42;  // not a Windows page: the Symbol font's own bytes
+// Every run carries its font name and link: longer ones than any real document has are
+// cut or dropped, so that hostile input cannot multiply them into gigabytes.
+constexpr size_t kMaxFontName = 128;
+constexpr size_t kMaxLink = 2048;
 
 enum class TDestination { dText, dSkip, dFontTable, dColorTable, dFieldInstruction };
 
@@ -200,6 +204,7 @@ public:
   explicit TRtfReader(std::string_view data) : data_(data) {}
 
   TKVLRichDocument Read() {
+    stack_.reserve(kMaxDepth + 1);  // pushes copy the top in place, never reallocating under it
     stack_.push_back(TGroupState{});
     while (pos_ < data_.size()) {
       char c = data_[pos_];
@@ -378,6 +383,7 @@ private:
       if (s.Field >= 0) {
         TField& field = fields_[static_cast<size_t>(s.Field)];
         field.Link = HyperlinkTarget(field.Instruction);
+        if (field.Link.size() > kMaxLink) field.Link.clear();
         s.LinkField = s.Field;
       }
     } else if (word == TWord::wField) {
@@ -514,6 +520,10 @@ private:
     pendingHigh_ = 0;
   }
 
+  static void AddFontNameByte(TFontDef& font, char b) {
+    if (!font.Complete && font.NameBytes.size() < kMaxFontName) font.NameBytes += b;
+  }
+
   void FinishFont(TFontDef& font) {
     if (font.Complete) return;
     font.Complete = true;
@@ -532,7 +542,7 @@ private:
     TDestination d = State().Destination;
     if (d == TDestination::dSkip || d == TDestination::dColorTable) return;
     if (d == TDestination::dFontTable) {
-      if (currentFont_ && !fonts_[*currentFont_].Complete) fonts_[*currentFont_].NameBytes += b;
+      if (currentFont_) AddFontNameByte(fonts_[*currentFont_], b);
       return;
     }
     unsigned cp = CurrentCodePage();
@@ -554,7 +564,7 @@ private:
       if (!currentFont_) return;
       TFontDef& f = fonts_[*currentFont_];
       if (c == ';') FinishFont(f);
-      else if (!f.Complete) f.NameBytes += c;
+      else AddFontNameByte(f, c);
       return;
     }
     if (d == TDestination::dColorTable) {
