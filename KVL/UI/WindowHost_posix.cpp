@@ -492,6 +492,11 @@ void Drain() {
   while (XPending(x->Dpy) > 0) {
     XEvent e;
     XNextEvent(x->Dpy, &e);
+    if (e.type == MappingNotify) {
+      // The keyboard's layout changed: XLookupString must see the new one.
+      XRefreshKeyboardMapping(&e.xmapping);
+      continue;
+    }
     if (e.type == PropertyNotify && e.xproperty.window == x->Root) {
       if (e.xproperty.atom != x->ResourceManager) continue;
       const int dpi = ReadXftDpi(x->Dpy);

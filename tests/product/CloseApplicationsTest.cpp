@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "KVL/Base/Platform/Process.h"
+#include "KVL/UI/WindowHost.h"
 #include "ProductTestUtil.h"
 #include "setup/core/Errors.h"
 #include "setup/core/Resources.h"
 #include "setup/product/CloseApplications.h"
+#include "setup/product/ProductInfoONDU.h"
 
 using namespace KVL::Platform;
 using Setup::Product::ONDU::Actions::TSetupActionCloseApplications;
@@ -73,4 +76,33 @@ TEST_F(CloseApplications, AWindowThatNeverClosesEndsTheRunWithItsClass) {
   }
   EXPECT_EQ(action.Progress(), 0);
   EXPECT_TRUE(stubborn->WaitForExit(15000));
+}
+
+// The sample product's stand-in player shows its main window on X11 as the real one does:
+// the installer finds the folder it runs from and closes it.
+TEST_F(CloseApplications, FindsAndClosesTheStandInPlayer) {
+#if defined(ONDU_SAMPLE_STAGE_DIR) && !defined(_WIN32)
+  TestUtil::TTempDir folder;
+  const std::string exe = folder.File("ONDU.exe");
+  std::filesystem::copy_file(std::filesystem::path(ONDU_SAMPLE_STAGE_DIR) / "PRODUCT" / "ONDU.exe", exe);
+  KVL::Platform::TEnvironmentOverride logs("ONDU_STANDIN_LOG_DIR", folder.Path());
+  if (!KVL::UI::NativeHostAvailable()) GTEST_SKIP() << "no X display: the player shows no window";
+  std::optional<TProcess> player = ProductTest::StartWindow({}, "TONDUMainForm", 1, exe);
+  ASSERT_TRUE(player) << "the player showed no window";
+  const std::vector<intptr_t> windows = FindTopLevelWindows("TONDUMainForm");
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_EQ(WindowProcessId(windows[0]), player->Id());
+  EXPECT_EQ(ProcessExecutablePath(player->Id()), exe);
+  std::string found;
+  EXPECT_TRUE(Setup::Product::ONDU::TProductInfoONDU::FindInstallation(found));
+  EXPECT_EQ(found, ExtractFilePath(exe));
+
+  TSetupActionCloseApplications action;
+  action.Run();
+  ASSERT_TRUE(player->WaitForExit(10000));
+  EXPECT_EQ(player->ExitCode(), 0u);
+  EXPECT_TRUE(FindTopLevelWindows("TONDUMainForm").empty());
+#else
+  GTEST_SKIP() << "the Windows stand-in player has no window";
+#endif
 }
