@@ -84,7 +84,9 @@ protected:
   std::unique_ptr<SetupTest::TSetupFixture> MakeSetup(const std::string& params = "",
                                                       const SetupTest::TFiles& setupFiles = SampleSetupFiles(),
                                                       const SetupTest::TFiles& productFiles = {}) {
-    return std::make_unique<SetupTest::TSetupFixture>(setupFiles, productFiles, params, ProductTest::OnduClass());
+    auto f = std::make_unique<SetupTest::TSetupFixture>(setupFiles, productFiles, params, ProductTest::OnduClass());
+    f->Setup().Resources().LoadLanguage("English.lng");
+    return f;
   }
   template <class T>
   static std::unique_ptr<T> MakePage() {
