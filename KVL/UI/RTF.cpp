@@ -366,7 +366,7 @@ private:
     HandleWord(info, param);
   }
 
-  // Destination words open a group's special content; true when word was one.
+  // Destination words say what a group's content is; true when word was one.
   bool HandleDestination(TWord word, bool starred) {
     TGroupState& s = State();
     if (word == TWord::wFontTable) {

@@ -47,7 +47,7 @@ const TRtfCase kRtfCases[] = {
      R"({\rtf1\uc1 caf\u233?\u8364? {\uc2\u8212\'97x}y\uc0\u233 e})", "caf\u00e9\u20ac \u2014y\u00e9e"},
     {"negative unicode values and surrogate pairs",
      R"({\rtf1\u-3913?\u-10179?\u-8704?!})", "\uf0b7\U0001F600!"},
-    {"escapes and special characters",
+    {"escapes and named characters",
      R"({\rtf1 a\\b\{c\}d\~e\-f\_g\emdash\bullet\ldblquote q\rdblquote})",
      "a\\b{c}d\u00a0ef\u2011g\u2014\u2022\u201cq\u201d"},
     {"destinations are skipped",
@@ -90,7 +90,9 @@ TEST(RTF, DocumentsReadAsWritten) {
 TEST(RTF, DeepNestingIsSkippedWithoutExhaustingTheStack) {
   const int depth = 100000;
   std::string rtf = "{\\rtf1 start";
-  rtf += std::string(depth, '{') + "hidden" + std::string(depth, '}');
+  rtf.append(depth, '{');
+  rtf += "hidden";
+  rtf.append(depth, '}');
   rtf += " end}";
   EXPECT_EQ(ParseRTF(rtf).PlainText(), "start end");
 }

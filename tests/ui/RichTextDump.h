@@ -24,15 +24,27 @@ inline std::string DumpDocument(const KVL::UI::TKVLRichDocument& doc) {
     std::string layout;
     if (para.Align == TKVLTextAlign::taCenter) layout += " c";
     if (para.Align == TKVLTextAlign::taRight) layout += " r";
-    if (para.LeftIndentTwips) layout += " li" + std::to_string(para.LeftIndentTwips);
-    if (para.FirstIndentTwips) layout += " fi" + std::to_string(para.FirstIndentTwips);
-    if (para.SpaceBeforeTwips) layout += " sb" + std::to_string(para.SpaceBeforeTwips);
-    if (para.SpaceAfterTwips) layout += " sa" + std::to_string(para.SpaceAfterTwips);
-    if (!layout.empty()) out += "<" + layout.substr(1) + ">";
+    auto number = [&layout](const char* name, int value) {
+      if (value == 0) return;
+      layout += name;
+      layout += std::to_string(value);
+    };
+    number(" li", para.LeftIndentTwips);
+    number(" fi", para.FirstIndentTwips);
+    number(" sb", para.SpaceBeforeTwips);
+    number(" sa", para.SpaceAfterTwips);
+    if (!layout.empty()) {
+      out += '<';
+      out.append(layout, 1);
+      out += '>';
+    }
     for (const TKVLTextRun& run : para.Runs) {
       const TKVLTextStyle& s = run.Style;
       std::string attrs;
-      if (s.FontName) attrs += " f=" + *s.FontName;
+      if (s.FontName) {
+        attrs += " f=";
+        attrs += *s.FontName;
+      }
       if (s.SizePt) {
         char buf[16];
         std::snprintf(buf, sizeof buf, " %gpt", *s.SizePt);
@@ -42,11 +54,28 @@ inline std::string DumpDocument(const KVL::UI::TKVLRichDocument& doc) {
       if (s.Italic) attrs += " i";
       if (s.Underline) attrs += " u";
       if (s.StrikeOut) attrs += " s";
-      if (s.Color) attrs += " #" + hex(*s.Color);
-      if (s.BackColor) attrs += " bg#" + hex(*s.BackColor);
-      if (!s.Link.empty()) attrs += " ->" + s.Link;
-      if (attrs.empty()) out += run.Text;
-      else out += "{" + attrs.substr(1) + ":" + run.Text + "}";
+      if (s.Color) {
+        attrs += " #";
+        attrs += hex(*s.Color);
+      }
+      if (s.BackColor) {
+        attrs += " bg#";
+        attrs += hex(*s.BackColor);
+      }
+      if (!s.Link.empty()) {
+        attrs += " ->";
+        attrs += s.Link;
+      }
+      if (attrs.empty()) {
+        out += run.Text;
+      } else {
+        // Built by appending: GCC 12 at -O3 warns about overlap in chained additions.
+        out += '{';
+        out.append(attrs, 1);
+        out += ':';
+        out += run.Text;
+        out += '}';
+      }
     }
   }
   return out;

@@ -59,7 +59,7 @@ TEST(LinkTarget, AddressesFoldersAndBareHosts) {
       {"file:///tmp/x", "file:///tmp/x"},
       {"//server/share", "//server/share"},
       {dir.Path(), dir.Path()},
-      {dir.File("missing"), "http://" + dir.File("missing")},
+      {dir.File("missing"), std::string("http://").append(dir.File("missing"))},
       {"", ""},
   };
   for (const TCase& c : cases) EXPECT_EQ(LinkTarget(c.link), c.target) << c.link;
@@ -149,7 +149,11 @@ TEST_F(TToolkitTest, MemoScrollsByKeysWheelAndBar) {
   auto* memo = Add<TKVLMemo>(form, TKVLRect::FromBounds(0, 0, 200, 100));
   memo->SetScrollBars(TKVLScrollBars::ssVertical);
   std::string text;
-  for (int i = 0; i < 60; ++i) text += "line " + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 60; ++i) {
+    text += "line ";
+    text += std::to_string(i);
+    text += "\r\n";
+  }
   memo->SetText(text);
   form.Show();
   TKVLHeadlessHost& host = *HeadlessHostOf(form);

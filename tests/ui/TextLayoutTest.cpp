@@ -22,7 +22,11 @@ public:
                 TKVLTextAlign align, TKVLVerticalAlign valign) override {
     TFixedMetricsCanvas::DrawText(text, rect, font, color, align, valign);
     if (!Drawn.empty()) Drawn += " ";
-    Drawn += text + "@" + std::to_string(rect.Left) + "," + std::to_string(rect.Top);
+    Drawn += text;
+    Drawn += '@';
+    Drawn += std::to_string(rect.Left);
+    Drawn += ',';
+    Drawn += std::to_string(rect.Top);
   }
   std::string Drawn;
 };
@@ -92,8 +96,12 @@ TEST(TextLayout, ParagraphAlignmentIndentsAndSpacing) {
   TKVLTextLayout layout(doc, Options(), canvas, width);
   layout.Draw(canvas, {0, 0});
   const int third = 2 * kLine + 20;
-  const std::string expected = "ab@43,0 ab@86,15 aaaaaaa@24," + std::to_string(third) + " bbbbbbb@48," +
-                               std::to_string(third + kLine) + " z@0," + std::to_string(third + 2 * kLine + 10);
+  std::string expected = "ab@43,0 ab@86,15 aaaaaaa@24,";
+  expected += std::to_string(third);
+  expected += " bbbbbbb@48,";
+  expected += std::to_string(third + kLine);
+  expected += " z@0,";
+  expected += std::to_string(third + 2 * kLine + 10);
   EXPECT_EQ(canvas.Drawn, expected);
   EXPECT_EQ(layout.Height(), third + 3 * kLine + 10);
 }
