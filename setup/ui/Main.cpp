@@ -174,8 +174,11 @@ void TWizardForm::bBackClick() {
 
 void TWizardForm::StopWorker() {
   if (Setup::Core::TSetupThread* thread = Setup->Thread()) {
+    // The wait serves the worker's last notifications, and with them user input.
+    stopping_ = true;
     thread->Terminate();
     thread->WaitFor();
+    stopping_ = false;
   }
 }
 
@@ -186,7 +189,7 @@ void TWizardForm::FormCloseQuery(TKVLForm&, bool& canClose) {
   }
   canClose = false;
   // Answered already; the close is on its way.
-  if (closePending_) return;
+  if (closePending_ || stopping_) return;
   const int answer = KVL::UI::Dialogs::KVLMessageDlg(this, CommonText("QM"), Caption(),
                                                      KVL::Platform::TMsgDlgType::mtConfirmation,
                                                      KVL::Platform::TMsgDlgButtons::mbOKCancel, KVL::Platform::mrCancel);

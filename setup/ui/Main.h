@@ -54,7 +54,7 @@ public:
 
 private:
   // Asks the worker to terminate and waits for it while serving its notifications.
-  static void StopWorker();
+  void StopWorker();
   // Carries out a close that was confirmed inside a notification, once it has returned.
   void FinishDeferredClose();
 
@@ -69,6 +69,7 @@ private:
   bool cancelled_ = false;
   bool closePending_ = false;    // confirmed inside a notification, not yet carried out
   bool closeConfirmed_ = false;  // the deferred close needs no second question
+  bool stopping_ = false;        // waiting for the worker to end
   // Lets a deferred close posted to the main loop see that the form has gone meanwhile.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

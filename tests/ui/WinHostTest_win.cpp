@@ -174,6 +174,11 @@ TEST_F(WinHostTest, MouseAndKeysReachTheControls) {
   EXPECT_EQ(clicks_, 1);
   Click(150, 60);  // beside the button
   EXPECT_EQ(clicks_, 1);
+  // Hover ends when the pointer leaves the window.
+  SendMessageW(hwnd_, WM_MOUSEMOVE, 0, Point(50, 95));
+  EXPECT_TRUE(button_->MouseInside());
+  SendMessageW(hwnd_, WM_MOUSELEAVE, 0, 0);
+  EXPECT_FALSE(button_->MouseInside());
 
   form_->SetActiveControl(probe_);
   SendMessageW(hwnd_, WM_KEYDOWN, VK_LEFT, 0);
