@@ -32,4 +32,4 @@ ensure_packages() {
 NATIVE_PACKAGES=(g++ cmake ninja-build pkg-config liblzma-dev libexpat1-dev libzip-dev zlib1g-dev libssl-dev libgtest-dev
                  googletest python3 libcairo2-dev libpango1.0-dev libx11-dev fonts-dejavu-core)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-                  wine wine64 dpkg-dev cmake ninja-build make googletest python3)
+                  wine wine64 fonts-wine dpkg-dev cmake ninja-build make googletest python3)
