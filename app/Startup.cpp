@@ -13,6 +13,7 @@
 #include "KVL/Base/Utils/CommandLine.h"
 #include "KVL/UI/Application.h"
 #include "KVL/UI/Dialogs/MessageDialog.h"
+#include "KVL/UI/WindowHost.h"
 #include "setup/core/Errors.h"
 #include "setup/core/ProductInfo.h"
 #include "setup/core/Resources.h"
@@ -70,7 +71,12 @@ int RunSequence(const std::string& params) {
     }
   }
 
-  const bool wizard = !setup.HasFlag(sfSilent);
+  // Without a display nobody could answer the wizard: an unattended run goes on without
+  // windows, an interactive one says why it cannot start instead of waiting for ever.
+  const bool wizard = !setup.HasFlag(sfSilent) && KVL::UI::NativeHostAvailable();
+  if (!setup.HasFlag(sfSilent) && !wizard && !setup.HasFlag(sfAuto)) {
+    throw EInstallerGeneralError("Setup has no display to show its wizard on; start it with /AUTO or /SILENT.");
+  }
   if (wizard) {
     // The language dialog is already a toolkit window, in the wizard's colours.
     KVL::UI::TKVLApplication::Initialize();

@@ -1,4 +1,4 @@
-// The real installer program with /AUTO alone: the wizard window runs the installation and closes itself.
+// The real installer program without a display: /AUTO alone installs unattended, no switch at all says why it cannot start.
 #include <gtest/gtest.h>
 
 #include "KVL/Base/Platform/Environment.h"
@@ -19,7 +19,7 @@ TEST(WizardRun, UnattendedWizardInstallsAndEndsWithCodeZero) {
   SampleInstaller();
   TestUtil::TTempDir sandbox;
   for (const char* d : {"root", "home", "logs", "tmp"}) ForceDirectories(sandbox.File(d));
-  // No display: the wizard runs on the toolkit's headless host.
+  // No display: nobody could answer a window, so the unattended run goes on without one.
   TEnvironmentOverride display("DISPLAY", std::nullopt);
   TEnvironmentOverride root("KVL_SYSTEM_ROOT", sandbox.File("root"));
   TEnvironmentOverride home("HOME", sandbox.File("home"));
@@ -33,6 +33,20 @@ TEST(WizardRun, UnattendedWizardInstallsAndEndsWithCodeZero) {
   EXPECT_EQ(p.ExitCode(), 0u) << TestUtil::ReadWholeFile(out);
   for (const char* f : {"ONDU.exe", "Uninstall.exe", "Uninstall.dat"}) EXPECT_TRUE(FileExists(dest + f)) << f;
   Setup::Core::TSetupApplicationRepository::Unregister("ONDU");
+}
+
+TEST(WizardRun, InteractiveRunWithoutDisplayEndsWithAReason) {
+  TestUtil::TTempDir sandbox;
+  for (const char* d : {"root", "home", "tmp"}) ForceDirectories(sandbox.File(d));
+  TEnvironmentOverride display("DISPLAY", std::nullopt);
+  TEnvironmentOverride root("KVL_SYSTEM_ROOT", sandbox.File("root"));
+  TEnvironmentOverride home("HOME", sandbox.File("home"));
+  TEnvironmentOverride tmpdir("TMPDIR", sandbox.File("tmp"));
+  const std::string out = sandbox.File("output.txt");
+  TProcess p = StartProcessCapturing(SampleInstaller(), {}, out);
+  ASSERT_TRUE(p.WaitForExit(60000)) << "the installer waited for a window nobody sees";
+  EXPECT_EQ(p.ExitCode(), 1u);
+  EXPECT_NE(TestUtil::ReadWholeFile(out).find("no display"), std::string::npos) << TestUtil::ReadWholeFile(out);
 }
 
 } // namespace
