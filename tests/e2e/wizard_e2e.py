@@ -135,6 +135,9 @@ def interactive_install(args, portable):
 def uninstall(args, run, dest):
     run.name = run.name + "-removal"
     run.start(os.path.join(dest, "Uninstall.exe"))
+    lang = xwin.Window(xwin.find("Select Language", 60), 220, 75)
+    time.sleep(0.3)
+    lang.click(*LANG_OK)
     win = wizard_window(run, args.caption)
     run.screenshot(win, "uninstall-options")
     win.click(*NEXT)

@@ -83,6 +83,8 @@ bool RunDialog(TKVLShellFolderBrowser& browser, const std::function<void(TBrowse
 class ToolkitFolderBrowser : public ToolkitTest::TToolkitTest {};
 
 TEST_F(ToolkitFolderBrowser, NavigatesAndConfirmsAFolder) {
+  // The captions are program-wide and a wizard test before this one may have translated them.
+  KVL::UI::Dialogs::DialogCaptions() = {};
   TTree tree;
   TKVLShellFolderBrowser browser;
   browser.Folder = tree.Folder();
