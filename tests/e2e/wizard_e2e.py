@@ -61,7 +61,7 @@ def check(cond, what):
         raise AssertionError(what)
 
 
-def wizard_window(run, caption, timeout=60):
+def wizard_window(run, caption, timeout=120):
     wid = xwin.find(caption, timeout)
     time.sleep(0.3)  # first paint
     return xwin.Window(wid, 640, 480)
@@ -89,8 +89,9 @@ def wait_for(pred, timeout, what):
 
 def interactive_install(args, portable):
     run = Run(args, "portable" if portable else "standard")
+    before = set(installed_folders(run))
     run.start(args.installer)
-    lang = xwin.Window(xwin.find("Select Language", 60), 220, 75)
+    lang = xwin.Window(xwin.find("Select Language", 120), 220, 75)
     time.sleep(0.3)
     run.screenshot(lang, "language")
     lang.click(*LANG_OK)
@@ -111,7 +112,7 @@ def interactive_install(args, portable):
     run.screenshot(win, "ready")
     win.click(*NEXT)
     found = []
-    wait_for(lambda: found.extend(installed_folders(run)) or found, 120, "the installation")
+    wait_for(lambda: found.extend(set(installed_folders(run)) - before) or found, 120, "the installation")
     dest = found[0]
     time.sleep(1.0)
     run.screenshot(win, "finish")
@@ -167,9 +168,7 @@ def close_during_install(args, rounds):
         answer = random.choice(["ok", "cancel"])
         xwin.request_close(wid)
         try:
-            dialog = xwin.find(args.caption, 3)
-            if dialog == wid:
-                raise TimeoutError
+            dialog = xwin.find(args.caption, 5, exclude=(wid,))
         except TimeoutError:
             code, out = run.wait()
             check(code == 0, f"round {i}: no question and exit code {code}\n{out}")

@@ -10,12 +10,12 @@ def _run(*args, check=True):
     return subprocess.run(args, check=check, capture_output=True, text=True).stdout
 
 
-def find(name, timeout=30.0, pid=None):
-    """The id of a visible window whose title is exactly name (waits for it)."""
+def find(name, timeout=30.0, exclude=()):
+    """The id of a window whose title is exactly name, other than those excluded (waits for it)."""
     deadline = time.time() + timeout
     while time.time() < deadline:
         out = _run("xdotool", "search", "--name", f"^{name}$", check=False)
-        ids = [int(x) for x in out.split()]
+        ids = [int(x) for x in out.split() if int(x) not in exclude]
         if ids:
             return ids[-1]
         time.sleep(0.05)
