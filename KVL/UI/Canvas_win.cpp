@@ -146,13 +146,8 @@ GdiPlus::TStringFormatPtr LineFormat() {
 // Underline and strike-out are drawn by the canvas itself, so they are not part of the key.
 using TFontKey = std::tuple<std::string, double, bool, bool>;
 
-// Widths are measured at this size and scaled: the system may hint glyph advances at small
-// sizes, and layout must scale evenly with the dots per inch.
-constexpr Gdiplus::REAL kReferencePixels = 256;
-
 struct TFontEntry {
   GdiPlus::TFontPtr Font;
-  GdiPlus::TFontPtr Reference;
   Gdiplus::REAL Pixels = 0;
   int LineHeight = 0;
   int Ascent = 0;  // top of the line to the baseline
@@ -339,14 +334,16 @@ private:
     Flat::GdipFillRectangleI(graphics_.get(), reinterpret_cast<Gdiplus::GpBrush*>(brush), x, y, w, h);
   }
 
+  // Measured with the very font that draws, at its size: the system may hint glyph advances
+  // at small sizes, and layout (wrapping, alignment, carets) must match what is drawn.
   int TextWidth(const std::wstring& text, const TFontEntry& entry) {
     Gdiplus::RectF layout(0, 0, 1e7f, 1e7f);
     Gdiplus::RectF bounds;
     Flat::GdipSetStringFormatAlign(format_.get(), Gdiplus::StringAlignmentNear);
-    if (Flat::GdipMeasureString(graphics_.get(), text.c_str(), static_cast<INT>(text.size()), entry.Reference.get(),
+    if (Flat::GdipMeasureString(graphics_.get(), text.c_str(), static_cast<INT>(text.size()), entry.Font.get(),
                                 &layout, format_.get(), &bounds, nullptr, nullptr) != Gdiplus::Ok)
       return 0;
-    return static_cast<int>(std::ceil(bounds.Width * entry.Pixels / kReferencePixels - 0.01f));
+    return static_cast<int>(std::ceil(bounds.Width - 0.01f));
   }
 
   static GdiPlus::TFontPtr MakeFont(Gdiplus::GpFontFamily* family, Gdiplus::REAL pixels, INT style,
@@ -371,7 +368,6 @@ private:
     TFontEntry entry;
     entry.Pixels = static_cast<Gdiplus::REAL>(PointsToPixels(font.SizePt, dpi_));
     entry.Font = MakeFont(family, entry.Pixels, style, font.Name);
-    entry.Reference = MakeFont(family, kReferencePixels, style, font.Name);
     Gdiplus::REAL height = 0;
     Flat::GdipGetFontHeight(entry.Font.get(), graphics_.get(), &height);
     entry.LineHeight = static_cast<int>(std::ceil(height - 0.01f));
