@@ -31,7 +31,8 @@ if [ "$which" = all ] || [ "$which" = windows ]; then
   shots="$win_build/screenshots"
   rm -rf "$shots" "$win_build/e2e"
   (
-    ondu_wine_env "$win_build/wine"
+    # A prefix of its own: the test program's runs leave registry entries and folders behind.
+    ondu_wine_env "$win_build/wine-gui"
     for scheme in light dark; do
       rounds=0
       [ "$scheme" = dark ] && rounds=${ONDU_WINE_CLOSE_ROUNDS:-20}
