@@ -55,6 +55,8 @@ std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // UTF-8 <-> UTF-16. Invalid input sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view s);
 std::string Utf16ToUtf8(std::u16string_view s);
+// Appends one code point (up to U+10FFFF) encoded as UTF-8.
+void AppendUtf8(std::string& out, uint32_t codePoint);
 // UTF-16 text from and to its little-endian bytes (an odd last byte is ignored).
 std::u16string Utf16FromLEBytes(std::string_view bytes);
 std::string Utf16ToLEBytes(std::u16string_view s);

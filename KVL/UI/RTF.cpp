@@ -115,23 +115,6 @@ std::string DecodeBytes(unsigned codePage, std::string_view bytes) {
   return SysUtils::Utf16ToUtf8(wide);
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -589,10 +572,10 @@ private:
     }
     if (unit >= 0xDC00 && unit <= 0xDFFF) {
       if (!pendingHigh_) return;  // a lone low half has nothing to join
-      AppendUtf8(out, 0x10000 + ((pendingHigh_ - 0xD800) << 10) + (unit - 0xDC00));
+      SysUtils::AppendUtf8(out, 0x10000 + ((pendingHigh_ - 0xD800) << 10) + (unit - 0xDC00));
       pendingHigh_ = 0;
     } else {
-      AppendUtf8(out, unit);
+      SysUtils::AppendUtf8(out, unit);
     }
     if (unit == 0) return;  // \u0 stands for nothing visible
     AddText(out);
