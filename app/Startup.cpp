@@ -12,6 +12,7 @@
 #include "KVL/Base/SysUtils.h"
 #include "KVL/Base/Utils/CommandLine.h"
 #include "KVL/UI/Application.h"
+#include "KVL/UI/ColorScheme.h"
 #include "KVL/UI/Dialogs/MessageDialog.h"
 #include "KVL/UI/WindowHost.h"
 #include "setup/core/Errors.h"
@@ -28,6 +29,7 @@ namespace App {
 
 using namespace Setup::Core;
 using KVL::Utils::CommandLine::GetSwitchValue;
+using KVL::Utils::CommandLine::HasSwitch;
 
 namespace {
 
@@ -57,6 +59,9 @@ int RunSequence(const std::string& params) {
   }
   if (!KVL::Platform::IsUserAnAdmin()) throw EInstallerNoAdminRightsError();
 
+  // Whether the desktop prefers dark is asked of another process: it answers while the
+  // packages decode.
+  if (!HasSwitch(params, "SILENT")) KVL::UI::BeginColorSchemeQuery();
   TSetup setup(params);
   if (setup.Mode() == smUninstall) {
     std::string path;

@@ -13,7 +13,7 @@ class TKVLForm;
 class TKVLApplication {
 public:
   // Reads the screen's dots per inch and the dark-mode preference (NativeDarkModePreferred)
-  // when native windows are used. Main thread.
+  // when native windows are used, and follows the preference's changes. Main thread.
   static void Initialize();
 
   // Hosts: native by default when available, otherwise headless; tests force headless.

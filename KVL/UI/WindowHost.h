@@ -52,8 +52,5 @@ std::unique_ptr<IKVLWindowHost> CreateNativeHost(TKVLForm& form);
 bool NativeHostAvailable();
 // Dots per inch of the screen (Windows: the system value; X11: Xft.dpi, else 96).
 int NativeScreenDpi();
-// The desktop's light/dark preference (Windows: AppsUseLightTheme is 0; POSIX: the
-// desktop's colour scheme prefers dark; KVL_COLOR_SCHEME=dark|light overrides on both).
-bool NativeDarkModePreferred();
 
 } // namespace KVL::UI

@@ -568,56 +568,6 @@ struct TWatches {
 
 void EnsureWatches(TX11Connection& x) { static TWatches watches(x); }
 
-// Whether a program is on PATH.
-bool OnPath(const std::string& name) {
-  const char* env = std::getenv("PATH");
-  std::string path = env ? env : "";
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find(':', start);
-    if (end == std::string::npos) end = path.size();
-    std::string candidate = path.substr(start, end - start);
-    if (!candidate.empty()) {
-      candidate += '/';
-      candidate += name;
-      if (access(candidate.c_str(), X_OK) == 0) return true;
-    }
-    start = end + 1;
-  }
-  return false;
-}
-
-// The desktop's colour-scheme setting through gsettings: "dark", "light" or "" when it cannot tell.
-std::string GsettingsColorScheme() {
-  if (!OnPath("gsettings")) return std::string();
-  std::string output;
-  try {
-    const std::string file =
-        KVL::Platform::CreateTempFile(KVL::Platform::TempDirectory(), "kvl");
-    KVL::Platform::TProcess p = KVL::Platform::StartProcessCapturing(
-        "gsettings", {"get", "org.gnome.desktop.interface", "color-scheme"}, file);
-    // A desktop bus that does not answer must not hold up the start.
-    if (!p.WaitForExit(1500)) {
-      kill(static_cast<pid_t>(p.Id()), SIGKILL);
-      p.WaitForExit(1000);
-      KVL::Platform::RemoveFile(file);
-      return std::string();
-    }
-    {
-      KVL::Platform::TPlatformFile f = KVL::Platform::TPlatformFile::Open(file, KVL::Platform::TFileOpenMode::fomRead);
-      char buf[256];
-      const size_t n = f.Read(buf, sizeof buf);
-      output.assign(buf, n);
-    }
-    KVL::Platform::RemoveFile(file);
-    if (p.ExitCode() != 0) return std::string();
-  } catch (const std::exception&) {
-    return std::string();
-  }
-  if (output.find("prefer-dark") != std::string::npos) return "dark";
-  return "light";
-}
-
 } // namespace
 
 std::unique_ptr<IKVLWindowHost> CreateNativeHost(TKVLForm& form) {
@@ -632,22 +582,6 @@ bool NativeHostAvailable() { return Connection() != nullptr; }
 int NativeScreenDpi() {
   TX11Connection* x = Connection();
   return x ? x->Dpi : 96;
-}
-
-bool NativeDarkModePreferred() {
-  const char* env = std::getenv("KVL_COLOR_SCHEME");
-  if (env && *env) {
-    if (KVL::SysUtils::SameTextAscii(env, "dark")) return true;
-    if (KVL::SysUtils::SameTextAscii(env, "light")) return false;
-  }
-  const std::string scheme = GsettingsColorScheme();
-  if (!scheme.empty()) return scheme == "dark";
-  const char* theme = std::getenv("GTK_THEME");
-  if (theme) {
-    const std::string t = theme;
-    return t.size() >= 5 && KVL::SysUtils::SameTextAscii(t.substr(t.size() - 5), ":dark");
-  }
-  return false;
 }
 
 } // namespace KVL::UI

@@ -15,11 +15,10 @@
 #include <set>
 #include <vector>
 
-#include "KVL/Base/Platform/Environment.h"
-#include "KVL/Base/Platform/Registry.h"
 #include "KVL/Base/Platform/WinString.h"
 #include "KVL/UI/Application.h"
 #include "KVL/UI/Canvas.h"
+#include "KVL/UI/ColorScheme.h"
 #include "KVL/UI/Form.h"
 
 namespace KVL::UI {
@@ -513,18 +512,5 @@ std::unique_ptr<IKVLWindowHost> CreateNativeHost(TKVLForm& form) {
 bool NativeHostAvailable() { return true; }
 
 int NativeScreenDpi() { return SystemDpi(); }
-
-bool NativeDarkModePreferred() {
-  if (std::optional<std::string> scheme = Platform::GetEnv("KVL_COLOR_SCHEME")) {
-    if (*scheme == "dark") return true;
-    if (*scheme == "light") return false;
-  }
-  Platform::TRegistryKey key;
-  if (!key.OpenRead(Platform::TRegistryRoot::rrCurrentUser,
-                    "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize"))
-    return false;
-  std::optional<uint32_t> light = key.ReadInteger("AppsUseLightTheme");
-  return light && *light == 0;
-}
 
 } // namespace KVL::UI

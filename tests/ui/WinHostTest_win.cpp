@@ -13,6 +13,7 @@
 #include "KVL/Base/Platform/Registry.h"
 #include "KVL/UI/Application.h"
 #include "KVL/UI/Button.h"
+#include "KVL/UI/ColorScheme.h"
 #include "KVL/UI/Form.h"
 #include "KVL/UI/HeadlessHost.h"
 #include "KVL/UI/Theme.h"

@@ -16,6 +16,7 @@
 #include "KVL/UI/Application.h"
 #include "KVL/UI/Button.h"
 #include "KVL/UI/Canvas.h"
+#include "KVL/UI/ColorScheme.h"
 #include "KVL/UI/Form.h"
 #include "KVL/UI/Theme.h"
 #include "KVL/UI/WindowHost.h"
