@@ -2,6 +2,8 @@
 #include "setup/core/Resources.h"
 
 #include <algorithm>
+#include <exception>
+#include <future>
 #include <vector>
 
 #include "KVL/Base/Platform/File.h"
@@ -66,13 +68,30 @@ TSetup& RunningSetup() {
 } // namespace
 
 TSetupResources::TSetupResources() {
-  KVL::Platform::TResourceModule module;
-  setupPackage_ = std::make_unique<TSetupPackageReader>(module, "SETUP");
-  // The uninstaller reads its product from the data package written beside it.
-  if (IsUninstaller())
-    productPackage_ = std::make_unique<TSetupPackageReader>(UninstallDataPath());
-  else
-    productPackage_ = std::make_unique<TSetupPackageReader>(module, "PRODUCT");
+  const KVL::Platform::TResourceModule module;
+  // Decoding both packages is most of the start-up time; they decode side by side. The
+  // uninstaller reads its product from the data package written beside it.
+  std::future<std::unique_ptr<TSetupPackageReader>> product =
+      std::async(std::launch::async, [&module, dataPath = IsUninstaller() ? UninstallDataPath() : std::string()]() {
+        return dataPath.empty() ? std::make_unique<TSetupPackageReader>(module, "PRODUCT")
+                                : std::make_unique<TSetupPackageReader>(dataPath);
+      });
+  std::exception_ptr setupError;
+  try {
+    setupPackage_ = std::make_unique<TSetupPackageReader>(module, "SETUP");
+  } catch (...) {
+    setupError = std::current_exception();
+  }
+  // Always waited for: the task reads the module, which must outlive it. A damaged SETUP
+  // is reported before a damaged product, as when they were read one after the other.
+  std::exception_ptr productError;
+  try {
+    productPackage_ = product.get();
+  } catch (...) {
+    productError = std::current_exception();
+  }
+  if (setupError) std::rethrow_exception(setupError);
+  if (productError) std::rethrow_exception(productError);
   Load();
 }
 
