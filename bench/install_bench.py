@@ -3,11 +3,14 @@
 
     install_bench.py linux   --build DIR --work DIR [--runs N]
     install_bench.py windows --build DIR --native-build DIR --work DIR [--runs N]
+    install_bench.py wizard  --build DIR --work DIR [--runs N]
 
 linux: a silent installation of the 2,000-file payload against `xz -dc | tar -xf -` of the same
 tree (time and peak memory), and the removal of a 5,000-file installation against `rm -rf`.
 windows (run inside a wine environment): the same installation against an NSIS installer of the
 same tree run with /S, each timed from wine's start to the wine server's exit.
+wizard (run with DISPLAY set, e.g. under Xvfb): the same installation unattended with the wizard
+on screen (/AUTO, which shows the progress page and closes itself) against the silent one.
 
 Each contender runs --runs times, alternating with the other so that both see the same share of a
 busy machine. The table shows medians; the exit code is 1 when a limit is exceeded.
@@ -33,6 +36,7 @@ INSTALL_LIMIT = 1.25  # ours / (xz | tar)
 MEMORY_SLACK = 32 * MIB  # ours at most payload + compressed size + this
 REMOVE_LIMIT = 2.0  # ours / rm -rf
 WINDOWS_LIMIT = 1.0  # ours / NSIS
+WIZARD_LIMIT = 1.1  # /AUTO with the wizard / /AUTO /SILENT
 
 
 def log(msg):
@@ -138,8 +142,9 @@ def remove_file(path):
         os.remove(path)
 
 
-def sandbox_env(root):
-    """Environment of an installer run whose machine-wide and per-user places live below root."""
+def sandbox_env(root, display=False):
+    """Environment of an installer run whose machine-wide and per-user places live below root;
+    without display the installer sees no screen."""
     env = dict(os.environ)
     for sub in ("root", "home", "tmp"):
         os.makedirs(os.path.join(root, sub), exist_ok=True)
@@ -147,7 +152,8 @@ def sandbox_env(root):
     env.update(KVL_SYSTEM_ROOT=os.path.join(root, "root"), HOME=home, TMPDIR=os.path.join(root, "tmp"),
                XDG_CONFIG_HOME=os.path.join(home, ".config"), XDG_DATA_HOME=os.path.join(home, ".local", "share"),
                XDG_CACHE_HOME=os.path.join(home, ".cache"))
-    env.pop("DISPLAY", None)
+    if not display:
+        env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
     return env
 
@@ -285,6 +291,51 @@ def linux(args):
     return t.print()
 
 
+# ---- Wizard against silent ------------------------------------------------------------------
+
+def wizard(args):
+    check(os.geteuid() == 0, "the installer needs administrator rights: run as root (everything stays in the work folder)")
+    check(os.environ.get("DISPLAY"), "the wizard needs a display: run under scripts/with-display.sh")
+    build = args.build
+    args.native_build = build
+    bare = os.path.join(build, "app", "ondu-setup-bare")
+    builder = [os.path.join(build, "tools", "ondu-build-installer")]
+    setup = os.path.join(build, "samples", "ondu", "SETUP")
+    for p in (bare, builder[0], setup):
+        check(os.path.exists(p), f"{p} is missing; build first")
+    logfile = os.path.join(args.work, "runs.log")
+    a = generate(args, "payload-2000", INSTALL_FILES, INSTALL_BYTES, INSTALL_SEED, os.path.join(setup, "Install.xml"))
+    inst = os.path.join(a, "ondu-setup")
+    build_installer(builder, bare, setup, os.path.join(a, "PRODUCT"), inst, logfile)
+    expected = (os.path.join(a, "tree"), tree_files(os.path.join(a, "tree")))
+    runs = os.path.join(args.work, "runs")
+
+    times = {"silent": [], "wizard": []}
+    for i in range(args.runs):
+        order = ("silent", "wizard") if i % 2 == 0 else ("wizard", "silent")
+        for who in order:
+            remove(runs)
+            os.makedirs(runs)
+            dest = os.path.join(runs, "dest")
+            sh("sync")
+            # Both runs see the display, so the closing action looks for the player alike.
+            env = sandbox_env(os.path.join(runs, "sandbox"), display=True)
+            argv = [inst, f"/AUTO={dest}"] + (["/SILENT"] if who == "silent" else [])
+            t, _, rc = run_timed(argv, env=env, output=logfile)
+            check(rc == 0, f"the {who} installation failed (exit code {rc}); see {logfile}")
+            times[who].append(t - CLOSE_WAIT_S)
+            verify_tree(expected, dest, full=i == 0, what=f"{who} run {i + 1}")
+            log(f"install run {i + 1} {who}: {times[who][-1]:.2f} s")
+    remove(runs)
+
+    t = Table(f"Linux: unattended installation of {INSTALL_FILES} files, {INSTALL_BYTES / MIB:.0f} MiB with the "
+              f"wizard on screen against the silent one, {args.runs} runs each, interleaved")
+    t.timing("ondu-setup /AUTO=<folder> /SILENT", times["silent"], f"({CLOSE_WAIT_S:.1f} s closing wait taken off)")
+    t.timing("ondu-setup /AUTO=<folder> (wizard)", times["wizard"], f"({CLOSE_WAIT_S:.1f} s closing wait taken off)")
+    t.limit("wizard / silent", median(times["wizard"]) / median(times["silent"]), WIZARD_LIMIT, "x ", "{:8.2f}")
+    return t.print()
+
+
 # ---- Windows under wine --------------------------------------------------------------------
 
 NSIS_SCRIPT = r"""; Reference installer of the benchmark payload: solid LZMA, files, uninstaller, registry entry.
@@ -389,7 +440,7 @@ def windows(args):
 
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("leg", choices=("linux", "windows"))
+    p.add_argument("leg", choices=("linux", "windows", "wizard"))
     p.add_argument("--build", required=True, help="build folder of the installer under test")
     p.add_argument("--native-build", help="native build folder with the payload generator (windows leg)")
     p.add_argument("--work", required=True, help="folder for payloads, installers and runs (reused)")
@@ -400,6 +451,8 @@ def main():
     os.makedirs(args.work, exist_ok=True)
     if args.leg == "linux":
         ok = linux(args)
+    elif args.leg == "wizard":
+        ok = wizard(args)
     else:
         check(args.native_build, "--native-build is needed for the windows leg")
         ok = windows(args)

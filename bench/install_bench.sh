@@ -2,10 +2,11 @@
 # Installation and removal benchmarks: builds what they need (Release), generates the payloads
 # and compares the installer with plain tools (Linux) or with an NSIS installer (under wine).
 #
-#   bench/install_bench.sh [--windows] [--runs N] [--work DIR]
+#   bench/install_bench.sh [--windows | --wizard] [--runs N] [--work DIR]
 #
 # Without --windows: the Linux leg (xz | tar, rm -rf). With --windows: the Windows x64 leg under
-# wine against NSIS. --work keeps the payloads and reference archives between invocations
+# wine against NSIS. With --wizard: /AUTO with the wizard on a private Xvfb display against
+# /AUTO /SILENT. --work keeps the payloads and reference archives between invocations
 # (default: a fresh temporary folder, removed at the end). Exit code 1 when a limit is exceeded.
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
@@ -16,9 +17,10 @@ work=""
 while [ $# -gt 0 ]; do
   case $1 in
     --windows) leg=windows ;;
+    --wizard) leg=wizard ;;
     --runs) runs=$2; shift ;;
     --work) work=$2; shift ;;
-    *) echo "usage: $0 [--windows] [--runs N] [--work DIR]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--windows | --wizard] [--runs N] [--work DIR]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -36,6 +38,11 @@ fi
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 
+if [ "$leg" = wizard ]; then
+  bash "$ONDU_ROOT/scripts/with-display.sh" \
+    python3 "$ONDU_ROOT/bench/install_bench.py" wizard --build "$native" --work "$work" --runs "$runs"
+  exit
+fi
 if [ "$leg" = linux ]; then
   python3 "$ONDU_ROOT/bench/install_bench.py" linux --build "$native" --work "$work" --runs "$runs"
   exit
