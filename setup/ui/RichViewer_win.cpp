@@ -1,0 +1,138 @@
+// The rich viewer on Windows: the system's rich-edit window ("RICHEDIT50W") shows the document over the frame.
+#include "setup/ui/RichViewer.h"
+
+#include <windows.h>
+
+#include <richedit.h>
+
+// windows.h's DrawText macro would rename the canvas's method.
+#undef DrawText
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "KVL/Base/Platform/WinString.h"
+#include "KVL/UI/Theme.h"
+
+namespace Setup::UI::Controls {
+
+namespace {
+
+// The library that registers "RICHEDIT50W": loaded on first use and kept for the program's life.
+bool RichEditLoaded() {
+  static const bool loaded = LoadLibraryW(L"Msftedit.dll") != nullptr;
+  return loaded;
+}
+
+COLORREF Ref(TKVLColor c) { return RGB(c.R(), c.G(), c.B()); }
+
+struct TStreamSource {
+  const char* Data;
+  size_t Size;
+  size_t Position;
+};
+
+// Hands out the smaller of what is asked for and what is left; never fails.
+DWORD CALLBACK StreamInCallback(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* done) {
+  auto* source = reinterpret_cast<TStreamSource*>(cookie);
+  const size_t n = std::min(static_cast<size_t>(std::max<LONG>(wanted, 0)), source->Size - source->Position);
+  if (n > 0) std::memcpy(buffer, source->Data + source->Position, n);
+  source->Position += n;
+  *done = static_cast<LONG>(n);
+  return 0;
+}
+
+// Replaces the window's whole content by bytes in format (SF_RTF, or SF_TEXT | SF_UNICODE).
+void StreamIn(HWND window, const char* data, size_t size, WPARAM format) {
+  TStreamSource source{data, size, 0};
+  EDITSTREAM stream{};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+  stream.pfnCallback = &StreamInCallback;
+  SendMessageW(window, EM_STREAMIN, format, reinterpret_cast<LPARAM>(&stream));
+  SendMessageW(window, EM_SETSEL, 0, 0);
+  SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
+}
+
+// The frame's inside (its one-pixel border is ours), where the system window goes.
+TKVLRect FrameInside(TKVLControl& inner) {
+  if (auto* frame = dynamic_cast<TKVLMemo*>(inner.Parent())) {
+    const TKVLRect r = frame->ScreenRectInForm();
+    return {r.Left + 1, r.Top + 1, std::max(r.Left + 1, r.Right - 1), std::max(r.Top + 1, r.Bottom - 1)};
+  }
+  return inner.ScreenRectInForm();
+}
+
+} // namespace
+
+void TKVLRichInnerViewer::CreateNativeViewer() {
+  native_ = std::make_unique<TKVLNativeChild>(*this, [](intptr_t container, int width, int height) -> intptr_t {
+    if (!RichEditLoaded()) return 0;
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL |
+                        ES_DISABLENOSCROLL;
+    HWND window = CreateWindowExW(0, MSFTEDIT_CLASS, L"", style, 0, 0, width, height,
+                                  reinterpret_cast<HWND>(container), nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!window) return 0;
+    SendMessageW(window, EM_SETREADONLY, TRUE, 0);
+    SendMessageW(window, EM_SETEVENTMASK, 0, ENM_LINK);
+    SendMessageW(window, EM_AUTOURLDETECT, TRUE, 0);
+    SendMessageW(window, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    return reinterpret_cast<intptr_t>(window);
+  });
+  if (auto* frame = dynamic_cast<TKVLMemo*>(Owner())) native_->FocusScope = frame;
+  native_->Area = [this] { return FrameInside(*this); };
+  native_->OnCreated = [this] {
+    const int margin = ScaleValue(4, Dpi());
+    SendMessageW(reinterpret_cast<HWND>(native_->Window()), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+                 MAKELPARAM(margin, margin));
+    NativeShowContent();
+    NativeApplyFormat();
+    NativeApplyZoom();
+  };
+  native_->OnNotify = [this](const void* header, intptr_t& result) {
+    const auto* notify = static_cast<const NMHDR*>(header);
+    if (notify->code != EN_LINK) return false;
+    const auto* link = static_cast<const ENLINK*>(header);
+    result = 0;
+    if (link->msg != WM_LBUTTONUP || link->chrg.cpMax <= link->chrg.cpMin) return true;
+    std::vector<wchar_t> buffer(static_cast<size_t>(link->chrg.cpMax - link->chrg.cpMin) + 1, L'\0');
+    TEXTRANGEW range{};
+    range.chrg = link->chrg;
+    range.lpstrText = buffer.data();
+    SendMessageW(notify->hwndFrom, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
+    const std::string text = KVL::Platform::Narrow(buffer.data());
+    if (text.empty()) return true;
+    if (OnLinkClick) OnLinkClick(text);
+    else OpenLink(text);
+    return true;
+  };
+}
+
+void TKVLRichInnerViewer::NativeShowContent() {
+  HWND window = native_ ? reinterpret_cast<HWND>(native_->Window()) : nullptr;
+  if (!window) return;
+  if (contentIsRtf_) {
+    StreamIn(window, content_.data(), content_.size(), SF_RTF);
+  } else {
+    const std::wstring text = KVL::Platform::Wide(content_);
+    StreamIn(window, reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t), SF_TEXT | SF_UNICODE);
+  }
+}
+
+void TKVLRichInnerViewer::NativeApplyFormat() {
+  HWND window = native_ ? reinterpret_cast<HWND>(native_->Window()) : nullptr;
+  if (!window) return;
+  SendMessageW(window, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(Ref(StyleColors().EditBackground)));
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof format;
+  format.dwMask = CFM_COLOR;
+  format.crTextColor = Ref(StyleColors().Text);
+  SendMessageW(window, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+}
+
+void TKVLRichInnerViewer::NativeApplyZoom() {
+  HWND window = native_ ? reinterpret_cast<HWND>(native_->Window()) : nullptr;
+  if (window) SendMessageW(window, EM_SETZOOM, static_cast<WPARAM>(zoomNumerator_), 64);
+}
+
+} // namespace Setup::UI::Controls
