@@ -90,6 +90,8 @@ void TKVLRichInnerViewer::ColorSchemeChanged() {
   TKVLInnerMemo::ColorSchemeChanged();
   SetFontColor(StyleColors().Text);
   SetBackground(StyleColors().EditBackground);
+  // Loaded again: the text that the last colour was given to has no colour of its own again.
+  NativeShowContent();
   NativeApplyFormat();
 }
 
@@ -104,7 +106,12 @@ void TKVLRichInnerViewer::PlacementChanged() {
 
 // ---- TKVLRichViewer ----
 
-TKVLRichViewer::TKVLRichViewer(TKVLControl* owner) : TKVLMemo(owner) { RecreateInner(); }
+TKVLRichViewer::TKVLRichViewer(TKVLControl* owner) : TKVLMemo(owner) {
+  // One tab stop, the text window: Tab leaves the viewer in one step, also from the system's
+  // rich-edit window.
+  SetTabStop(false);
+  RecreateInner();
+}
 
 std::unique_ptr<TKVLInnerMemo> TKVLRichViewer::CreateInner() { return std::make_unique<TKVLRichInnerViewer>(this); }
 

@@ -54,6 +54,54 @@ void StreamIn(HWND window, const char* data, size_t size, WPARAM format) {
   SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
 }
 
+// Gives the text without a colour of its own (automatic colour) the given one: rich-edit
+// windows draw it in the system's window-text colour whatever the default format says, which
+// is unreadable on a dark background. Halves ranges until each has one colour; the view stays
+// where it was.
+void ColorAutomaticText(HWND window, COLORREF color) {
+  GETTEXTLENGTHEX lengthQuery{GTL_NUMCHARS | GTL_PRECISE, 1200};
+  const auto length = static_cast<LONG>(
+      SendMessageW(window, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0));
+  POINT scroll{};
+  SendMessageW(window, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+  CHARRANGE selection{};
+  SendMessageW(window, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  std::vector<CHARRANGE> pending{{0, length}};
+  while (!pending.empty()) {
+    CHARRANGE range = pending.back();
+    pending.pop_back();
+    if (range.cpMin >= range.cpMax) continue;
+    SendMessageW(window, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    SendMessageW(window, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    if (format.dwMask & CFM_COLOR) {
+      if (!(format.dwEffects & CFE_AUTOCOLOR)) continue;
+      CHARFORMAT2W given{};
+      given.cbSize = sizeof given;
+      given.dwMask = CFM_COLOR;
+      given.crTextColor = color;
+      SendMessageW(window, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&given));
+    } else if (range.cpMax - range.cpMin > 1) {
+      const LONG middle = range.cpMin + (range.cpMax - range.cpMin) / 2;
+      pending.push_back({middle, range.cpMax});
+      pending.push_back({range.cpMin, middle});
+    }
+  }
+  SendMessageW(window, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  SendMessageW(window, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+}
+
+// The default character format's colour: the style's text colour.
+COLORREF SetDefaultTextColor(HWND window) {
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof format;
+  format.dwMask = CFM_COLOR;
+  format.crTextColor = Ref(StyleColors().Text);
+  SendMessageW(window, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  return format.crTextColor;
+}
+
 // The frame's inside (its one-pixel border is ours), where the system window goes.
 TKVLRect FrameInside(TKVLControl& inner) {
   if (auto* frame = dynamic_cast<TKVLMemo*>(inner.Parent())) {
@@ -111,6 +159,8 @@ void TKVLRichInnerViewer::CreateNativeViewer() {
 void TKVLRichInnerViewer::NativeShowContent() {
   HWND window = native_ ? reinterpret_cast<HWND>(native_->Window()) : nullptr;
   if (!window) return;
+  // Text that takes the default format when read takes today's colour.
+  SetDefaultTextColor(window);
   if (contentIsRtf_) {
     StreamIn(window, content_.data(), content_.size(), SF_RTF);
   } else {
@@ -122,12 +172,12 @@ void TKVLRichInnerViewer::NativeShowContent() {
 void TKVLRichInnerViewer::NativeApplyFormat() {
   HWND window = native_ ? reinterpret_cast<HWND>(native_->Window()) : nullptr;
   if (!window) return;
+  // Recoloured out of sight, shown once.
+  SendMessageW(window, WM_SETREDRAW, FALSE, 0);
   SendMessageW(window, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(Ref(StyleColors().EditBackground)));
-  CHARFORMAT2W format{};
-  format.cbSize = sizeof format;
-  format.dwMask = CFM_COLOR;
-  format.crTextColor = Ref(StyleColors().Text);
-  SendMessageW(window, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  ColorAutomaticText(window, SetDefaultTextColor(window));
+  SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(window, nullptr, TRUE);
 }
 
 void TKVLRichInnerViewer::NativeApplyZoom() {

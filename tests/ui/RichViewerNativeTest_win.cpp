@@ -164,11 +164,22 @@ TEST_F(RichViewerNativeTest, ZoomAndColoursFollowTheViewerAndTheStyle) {
     SendMessageW(Edit(), EM_SETBKGNDCOLOR, 0, old);
     return static_cast<COLORREF>(old);
   };
+  // The colour the license's first letter shows in (it has none of its own).
+  auto firstLetterColor = [&] {
+    CHARRANGE first{0, 1};
+    SendMessageW(Edit(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&first));
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    SendMessageW(Edit(), EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    return (format.dwEffects & CFE_AUTOCOLOR) ? GetSysColor(COLOR_WINDOWTEXT) : format.crTextColor;
+  };
   EXPECT_EQ(defaultColor(), Ref(StyleColors().Text));
   EXPECT_EQ(background(), Ref(StyleColors().EditBackground));
+  EXPECT_EQ(firstLetterColor(), Ref(StyleColors().Text));
   TKVLApplication::SetDarkMode(true);
   EXPECT_EQ(defaultColor(), Ref(StyleColors().Text));
   EXPECT_EQ(background(), Ref(StyleColors().EditBackground));
+  EXPECT_EQ(firstLetterColor(), Ref(StyleColors().Text));
 
   // A move to a monitor at 144 dpi: zoom 150 % and the window scaled with the viewer.
   form_->Show();
@@ -237,7 +248,10 @@ TEST_F(RichViewerNativeTest, FormKeysAndLinksLeaveTheSystemWindow) {
   SendMessageW(Container(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&link));
   EXPECT_EQ(clicked, "www.example.org");
 
-  // Clicked into, the system window has the keyboard and the form's focus is the viewer's.
+  // The form's focus elsewhere: the keyboard is the form window's. Clicked into, the system
+  // window has it and the form's focus moves to the viewer.
+  form_->SetActiveControl(button_);
+  EXPECT_EQ(GetFocus(), hwnd_);
   SetFocus(Edit());
   EXPECT_EQ(form_->ActiveControl(), &viewer_->Viewer());
   // Enter is the default button's; Tab moves on to the button and the keyboard goes back to
