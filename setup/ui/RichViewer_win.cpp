@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "KVL/Base/Platform/WinString.h"
+#include "KVL/UI/Application.h"
 #include "KVL/UI/Theme.h"
 
 namespace Setup::UI::Controls {
@@ -90,6 +91,19 @@ void ColorAutomaticText(HWND window, COLORREF color) {
   }
   SendMessageW(window, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selection));
   SendMessageW(window, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+}
+
+// The system window's scroll bar in the toolkit's mode, where the system has a dark one
+// (Windows 10 1809 on); elsewhere the theme name is not known and nothing changes.
+void ApplyScrollBarTheme(HWND window, bool dark) {
+  using TSetWindowTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+  static const TSetWindowTheme setWindowTheme = [] {
+    HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+    return uxtheme ? reinterpret_cast<TSetWindowTheme>(
+                         reinterpret_cast<void*>(GetProcAddress(uxtheme, "SetWindowTheme")))
+                   : nullptr;
+  }();
+  if (setWindowTheme) setWindowTheme(window, dark ? L"DarkMode_Explorer" : L"Explorer", nullptr);
 }
 
 // The default character format's colour: the style's text colour.
@@ -176,6 +190,7 @@ void TKVLRichInnerViewer::NativeApplyFormat() {
   SendMessageW(window, WM_SETREDRAW, FALSE, 0);
   SendMessageW(window, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(Ref(StyleColors().EditBackground)));
   ColorAutomaticText(window, SetDefaultTextColor(window));
+  ApplyScrollBarTheme(window, TKVLApplication::IsDarkMode());
   SendMessageW(window, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(window, nullptr, TRUE);
 }
