@@ -106,12 +106,16 @@ void ApplyScrollBarTheme(HWND window, bool dark) {
   if (setWindowTheme) setWindowTheme(window, dark ? L"DarkMode_Explorer" : L"Explorer", nullptr);
 }
 
-// The default character format's colour: the style's text colour.
-COLORREF SetDefaultTextColor(HWND window) {
+// The default character format: the viewer's own font (plain text shows in it) in the
+// style's text colour; answers the colour.
+COLORREF SetDefaultFormat(HWND window, const TKVLFont& font) {
   CHARFORMAT2W format{};
   format.cbSize = sizeof format;
-  format.dwMask = CFM_COLOR;
+  format.dwMask = CFM_COLOR | CFM_FACE | CFM_SIZE | CFM_BOLD | CFM_ITALIC;
   format.crTextColor = Ref(StyleColors().Text);
+  format.yHeight = static_cast<LONG>(font.SizePt * 20);
+  const std::wstring face = KVL::Platform::Wide(font.Name).substr(0, LF_FACESIZE - 1);
+  std::copy(face.begin(), face.end(), format.szFaceName);
   SendMessageW(window, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
   return format.crTextColor;
 }
@@ -174,7 +178,7 @@ void TKVLRichInnerViewer::NativeShowContent() {
   HWND window = native_ ? reinterpret_cast<HWND>(native_->Window()) : nullptr;
   if (!window) return;
   // Text that takes the default format when read takes today's colour.
-  SetDefaultTextColor(window);
+  SetDefaultFormat(window, Font());
   if (contentIsRtf_) {
     StreamIn(window, content_.data(), content_.size(), SF_RTF);
   } else {
@@ -189,7 +193,7 @@ void TKVLRichInnerViewer::NativeApplyFormat() {
   // Recoloured out of sight, shown once.
   SendMessageW(window, WM_SETREDRAW, FALSE, 0);
   SendMessageW(window, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(Ref(StyleColors().EditBackground)));
-  ColorAutomaticText(window, SetDefaultTextColor(window));
+  ColorAutomaticText(window, SetDefaultFormat(window, Font()));
   ApplyScrollBarTheme(window, TKVLApplication::IsDarkMode());
   SendMessageW(window, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(window, nullptr, TRUE);
