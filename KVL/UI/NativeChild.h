@@ -34,6 +34,13 @@ public:
   // The system window has the keyboard while the form's active control is inside FocusScope.
   void FollowFocus();
 
+  // A navigation key or wheel notches (+1 up) that reached the control through the form
+  // (the form's window had the keyboard, as after the window was activated again): the
+  // keyboard moves to the system window, which gets them. False when there is no window or
+  // the key is not one it scrolls by.
+  bool SendKey(TKVLKey key);
+  bool SendWheel(int delta);
+
   // The system window (HWND), 0 while there is none.
   intptr_t Window() const;
 

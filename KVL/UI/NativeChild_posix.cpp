@@ -9,6 +9,8 @@ TKVLNativeChild::TKVLNativeChild(TKVLControl&, TCreate) {}
 TKVLNativeChild::~TKVLNativeChild() = default;
 void TKVLNativeChild::Sync() {}
 void TKVLNativeChild::FollowFocus() {}
+bool TKVLNativeChild::SendKey(TKVLKey) { return false; }
+bool TKVLNativeChild::SendWheel(int) { return false; }
 intptr_t TKVLNativeChild::Window() const { return 0; }
 
 } // namespace KVL::UI

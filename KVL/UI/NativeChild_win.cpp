@@ -9,6 +9,7 @@
 #undef DrawText
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
 
 #include "KVL/UI/Application.h"
@@ -41,6 +42,21 @@ TKVLKey FormKey(WPARAM vk) {
   case VK_RETURN: return TKVLKey::kEnter;
   case VK_ESCAPE: return TKVLKey::kEscape;
   default: return TKVLKey::kNone;
+  }
+}
+
+// The keys a scrolling system window moves by.
+UINT NavigationKey(TKVLKey key) {
+  switch (key) {
+  case TKVLKey::kUp: return VK_UP;
+  case TKVLKey::kDown: return VK_DOWN;
+  case TKVLKey::kLeft: return VK_LEFT;
+  case TKVLKey::kRight: return VK_RIGHT;
+  case TKVLKey::kPageUp: return VK_PRIOR;
+  case TKVLKey::kPageDown: return VK_NEXT;
+  case TKVLKey::kHome: return VK_HOME;
+  case TKVLKey::kEnd: return VK_END;
+  default: return 0;
   }
 }
 
@@ -245,6 +261,24 @@ TKVLNativeChild::~TKVLNativeChild() { impl_->Destroy(); }
 void TKVLNativeChild::Sync() { impl_->Sync(); }
 
 void TKVLNativeChild::FollowFocus() { impl_->FollowFocus(); }
+
+bool TKVLNativeChild::SendKey(TKVLKey key) {
+  const UINT vk = NavigationKey(key);
+  if (!impl_->window || !impl_->shown || vk == 0) return false;
+  impl_->FollowFocus();
+  SendMessageW(impl_->window, WM_KEYDOWN, vk, 1);
+  SendMessageW(impl_->window, WM_KEYUP, vk, 0xC0000001);
+  return true;
+}
+
+bool TKVLNativeChild::SendWheel(int delta) {
+  if (!impl_->window || !impl_->shown || delta == 0) return false;
+  POINT pt{};
+  GetCursorPos(&pt);
+  const auto amount = static_cast<uint16_t>(static_cast<int16_t>(delta * WHEEL_DELTA));
+  SendMessageW(impl_->window, WM_MOUSEWHEEL, MAKEWPARAM(0, amount), MAKELPARAM(pt.x, pt.y));
+  return true;
+}
 
 intptr_t TKVLNativeChild::Window() const { return reinterpret_cast<intptr_t>(impl_->window); }
 

@@ -100,6 +100,16 @@ void TKVLRichInnerViewer::FocusChanged(bool focused) {
   if (native_) native_->FollowFocus();
 }
 
+bool TKVLRichInnerViewer::KeyDown(TKVLKey key, TKVLShiftState shift) {
+  if (native_ && native_->SendKey(key)) return true;
+  return TKVLInnerMemo::KeyDown(key, shift);
+}
+
+bool TKVLRichInnerViewer::MouseWheel(int delta, TKVLPoint pt) {
+  if (native_ && native_->SendWheel(delta)) return true;
+  return TKVLInnerMemo::MouseWheel(delta, pt);
+}
+
 void TKVLRichInnerViewer::PlacementChanged() {
   if (native_) native_->Sync();
 }

@@ -40,6 +40,9 @@ public:
   void ChangeScale(int m, int d) override;
   void ColorSchemeChanged() override;
   void FocusChanged(bool focused) override;
+  // With the system window shown, keys and the wheel scroll it.
+  bool KeyDown(TKVLKey key, TKVLShiftState shift) override;
+  bool MouseWheel(int delta, TKVLPoint pt) override;
 
   // The system window that shows the document, if any (its keyboard follows the form's focus
   // in the viewer's frame too).

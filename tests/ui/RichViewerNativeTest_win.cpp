@@ -264,6 +264,24 @@ TEST_F(RichViewerNativeTest, FormKeysAndLinksLeaveTheSystemWindow) {
   // Back into the viewer by the form's own focus: the keyboard follows.
   form_->SetActiveControl(&viewer_->Viewer());
   EXPECT_EQ(GetFocus(), Edit());
+
+  // The form's window has the keyboard again (as after the window was activated again): the
+  // first scrolling key takes it back to the system window, which scrolls.
+  std::string lines;
+  for (int i = 0; i < 80; ++i) lines += "line\r\n";
+  viewer_->SetText(lines);
+  SetFocus(hwnd_);
+  auto scrolled = [&] {
+    POINT pos{};
+    SendMessageW(Edit(), EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&pos));
+    return pos.y;
+  };
+  EXPECT_EQ(scrolled(), 0);
+  SendMessageW(hwnd_, WM_KEYDOWN, VK_NEXT, 0);
+  EXPECT_GT(scrolled(), 0);
+  EXPECT_EQ(GetFocus(), Edit());
+  EXPECT_EQ(viewer_->Viewer().ScrollPos(), 0);  // the hidden model stays where it was
+
   page_->Hide();
   EXPECT_NE(GetFocus(), Edit());
 }
