@@ -85,6 +85,12 @@ void TKVLControl::SetParent(TKVLControl* parent) {
     parent_->Realign();
     Invalidate();
   }
+  NotifyPlacement();
+}
+
+void TKVLControl::NotifyPlacement() {
+  PlacementChanged();
+  for (TKVLControl* child : children_) child->NotifyPlacement();
 }
 
 void TKVLControl::RemoveChild(TKVLControl* child) {
@@ -113,6 +119,7 @@ void TKVLControl::SetBounds(const TKVLRect& rect) {
   Realign();
   // A docked control that changed its own size moves its siblings.
   if (parent_ != nullptr && align_ != TKVLAlign::alNone && !parent_->realigning_) parent_->Realign();
+  NotifyPlacement();
   Invalidate();
 }
 
@@ -210,6 +217,7 @@ void TKVLControl::SetVisible(bool visible) {
     if (align_ != TKVLAlign::alNone) parent_->Realign();
     parent_->Invalidate();
   }
+  NotifyPlacement();
 }
 
 bool TKVLControl::IsShowing() const {

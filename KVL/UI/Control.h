@@ -153,6 +153,10 @@ public:
 protected:
   // After SetBounds, before children are re-docked.
   virtual void Resized();
+  // This control's place on the form's window may have changed: its bounds or a parent's,
+  // its visibility or a parent's, its parent, or the form's window itself. Controls that put
+  // a system window over themselves follow here.
+  virtual void PlacementChanged() {}
   // The area in which children are docked (the client area less the padding).
   virtual TKVLRect DockArea() const;
 
@@ -160,6 +164,8 @@ private:
   friend class TKVLForm;
   void RemoveChild(TKVLControl* child);
   void DetachFromOwner();
+  // PlacementChanged for this control and everything inside it.
+  void NotifyPlacement();
 
   TKVLControl* owner_ = nullptr;
   TKVLControl* parent_ = nullptr;

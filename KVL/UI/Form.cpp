@@ -93,6 +93,8 @@ void TKVLForm::HandleNeeded() {
   host_->SetCloseEnabled(closeEnabled_);
   host_->SetTopMost(topMost_);
   if (position_ == TKVLPosition::poScreenCenter) host_->CenterOnScreen();
+  // System windows placed over controls can be made now.
+  NotifyPlacement();
 }
 
 void TKVLForm::SetVisible(bool visible) {

@@ -37,22 +37,37 @@ TKVLRichInnerViewer::TKVLRichInnerViewer(TKVLControl* owner) : TKVLInnerMemo(own
   SetDetectUrls(true);
   // A font of its own: the documents keep their fonts whatever the frame's font becomes.
   SetFont(TKVLFont{});
+  CreateNativeViewer();
 }
 
+TKVLRichInnerViewer::~TKVLRichInnerViewer() = default;
+
 void TKVLRichInnerViewer::LoadRTF(const std::string& data) {
-  if (LooksLikeRtf(data)) SetDocument(ParseRTF(data));
-  else SetText(KVL::Text::DecodeText(data).Text);  // a plain-text license shows as written
+  if (LooksLikeRtf(data)) {
+    SetDocument(ParseRTF(data));
+    content_ = data;
+    contentIsRtf_ = true;
+  } else {
+    content_ = KVL::Text::DecodeText(data).Text;  // a plain-text license shows as written
+    contentIsRtf_ = false;
+    SetText(content_);
+  }
+  NativeShowContent();
   ResetFormat();
 }
 
 void TKVLRichInnerViewer::LoadPlainText(const std::string& text) {
   SetText(text);
+  content_ = text;
+  contentIsRtf_ = false;
+  NativeShowContent();
   ResetFormat();
 }
 
 void TKVLRichInnerViewer::ResetFormat() {
   SetFontColor(StyleColors().Text);
   SetBackground(StyleColors().EditBackground);
+  NativeApplyFormat();
   ApplyZoom(Scale);
 }
 
@@ -62,6 +77,7 @@ void TKVLRichInnerViewer::ApplyZoom(int percent) {
   Scale = percent;
   zoomNumerator_ = numerator;
   SetZoom(numerator / 64.0);
+  NativeApplyZoom();
 }
 
 void TKVLRichInnerViewer::ChangeScale(int m, int d) {
@@ -74,15 +90,47 @@ void TKVLRichInnerViewer::ColorSchemeChanged() {
   TKVLInnerMemo::ColorSchemeChanged();
   SetFontColor(StyleColors().Text);
   SetBackground(StyleColors().EditBackground);
+  // Loaded again: the text that the last colour was given to has no colour of its own again.
+  NativeShowContent();
+  NativeApplyFormat();
+}
+
+void TKVLRichInnerViewer::FocusChanged(bool focused) {
+  TKVLInnerMemo::FocusChanged(focused);
+  if (native_) native_->FollowFocus();
+}
+
+bool TKVLRichInnerViewer::KeyDown(TKVLKey key, TKVLShiftState shift) {
+  if (native_ && native_->SendKey(key)) return true;
+  return TKVLInnerMemo::KeyDown(key, shift);
+}
+
+bool TKVLRichInnerViewer::MouseWheel(int delta, TKVLPoint pt) {
+  if (native_ && native_->SendWheel(delta)) return true;
+  return TKVLInnerMemo::MouseWheel(delta, pt);
+}
+
+void TKVLRichInnerViewer::PlacementChanged() {
+  if (native_) native_->Sync();
 }
 
 // ---- TKVLRichViewer ----
 
-TKVLRichViewer::TKVLRichViewer(TKVLControl* owner) : TKVLMemo(owner) { RecreateInner(); }
+TKVLRichViewer::TKVLRichViewer(TKVLControl* owner) : TKVLMemo(owner) {
+  // One tab stop, the text window: Tab leaves the viewer in one step, also from the system's
+  // rich-edit window.
+  SetTabStop(false);
+  RecreateInner();
+}
 
 std::unique_ptr<TKVLInnerMemo> TKVLRichViewer::CreateInner() { return std::make_unique<TKVLRichInnerViewer>(this); }
 
 TKVLRichInnerViewer& TKVLRichViewer::Viewer() { return static_cast<TKVLRichInnerViewer&>(Inner()); }
+
+void TKVLRichViewer::FocusChanged(bool focused) {
+  TKVLMemo::FocusChanged(focused);
+  if (TKVLNativeChild* native = Viewer().NativeViewer()) native->FollowFocus();
+}
 
 void TKVLRichViewer::LoadFromStream(KVL::Streams::TKVLStream* stream) {
   if (stream == nullptr) return;

@@ -6,17 +6,20 @@
 
 #include "KVL/Base/Streams.h"
 #include "KVL/UI/Memo.h"
+#include "KVL/UI/NativeChild.h"
 
 namespace Setup::UI::Controls {
 
 using namespace KVL::UI;
 
 // The viewer's text window: the memo's inner window that keeps the document's own fonts,
-// detects addresses, opens links and zooms. Kept small so that a platform rich-edit window
-// can take its place.
+// detects addresses, opens links and zooms. On Windows, once its form has a real window, the
+// system's rich-edit window shows the document over the memo's frame and this one stays the
+// document model behind it (what Text and Document answer); elsewhere it draws the text.
 class TKVLRichInnerViewer : public TKVLInnerMemo {
 public:
   explicit TKVLRichInnerViewer(TKVLControl* owner = nullptr);
+  ~TKVLRichInnerViewer() override;
   std::string ClassName() const override { return "TKVLRichInnerViewer"; }
 
   // Zoom in percent; follows the control's scale.
@@ -36,9 +39,32 @@ public:
 
   void ChangeScale(int m, int d) override;
   void ColorSchemeChanged() override;
+  void FocusChanged(bool focused) override;
+  // With the system window shown, keys and the wheel scroll it.
+  bool KeyDown(TKVLKey key, TKVLShiftState shift) override;
+  bool MouseWheel(int delta, TKVLPoint pt) override;
+
+  // The system window that shows the document, if any (its keyboard follows the form's focus
+  // in the viewer's frame too).
+  TKVLNativeChild* NativeViewer() const { return native_.get(); }
+
+protected:
+  void PlacementChanged() override;
 
 private:
+  // The platform's half: makes native_ where the system has a rich-edit window, and feeds
+  // it what the document model is fed (no-ops without one).
+  void CreateNativeViewer();
+  void NativeShowContent();
+  void NativeApplyFormat();
+  void NativeApplyZoom();
+
   int zoomNumerator_ = 64;
+  // What was shown last, kept for a system window made later (the form's window comes with
+  // its first Show): RTF bytes or plain text.
+  std::string content_;
+  bool contentIsRtf_ = false;
+  std::unique_ptr<TKVLNativeChild> native_;
 };
 
 class TKVLRichViewer : public TKVLMemo {
@@ -52,6 +78,8 @@ public:
   void SetText(const std::string& text);
 
   TKVLRichInnerViewer& Viewer();
+
+  void FocusChanged(bool focused) override;
 
 protected:
   std::unique_ptr<TKVLInnerMemo> CreateInner() override;
