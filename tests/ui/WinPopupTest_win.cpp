@@ -14,6 +14,7 @@
 #include "KVL/UI/Edit.h"
 #include "KVL/UI/Form.h"
 #include "KVL/UI/HeadlessHost.h"
+#include "KVL/UI/ListBox.h"
 #include "ui/ToolkitFixture.h"
 
 using namespace KVL::UI;
