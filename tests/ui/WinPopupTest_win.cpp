@@ -60,7 +60,7 @@ protected:
 // Holds Ctrl (or Shift) down in the thread's keyboard state, as GetKeyState reads it.
 class THeldKey {
 public:
-  explicit THeldKey(int vk) : vk_(vk) {
+  explicit THeldKey(int vk) {
     GetKeyboardState(saved_);
     BYTE state[256];
     std::memcpy(state, saved_, sizeof state);
@@ -72,7 +72,6 @@ public:
   THeldKey& operator=(const THeldKey&) = delete;
 
 private:
-  int vk_;
   BYTE saved_[256]{};
 };
 
