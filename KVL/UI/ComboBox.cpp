@@ -16,6 +16,18 @@ constexpr int kArrowWidth96 = 17;
 constexpr int kItemHeight96 = 20;
 constexpr int kMaxDropDownItems = 8;
 
+// Below the control, or above it when only there the list stays inside the work area (or
+// has more room when neither side has enough); moved sideways to stay inside.
+TKVLPoint PopupPlace(const TKVLRect& control, TKVLSize size, const TKVLRect& workArea) {
+  TKVLPoint at{control.Left, control.Bottom};
+  if (workArea.IsEmpty()) return at;
+  const int below = workArea.Bottom - control.Bottom, above = control.Top - workArea.Top;
+  if (size.Height > below && (size.Height <= above || above > below))
+    at.Y = std::max(workArea.Top, control.Top - size.Height);
+  at.X = std::max(workArea.Left, std::min(at.X, workArea.Right - size.Width));
+  return at;
+}
+
 } // namespace
 
 // The popup's list: the pointer highlights, a click or Enter picks, Escape closes.
@@ -113,6 +125,8 @@ void TKVLComboBox::DropDown() {
     list_->SetMargins({0, 0, 0, 0});
     list_->SetItemHeight96(kItemHeight96);
     list_->SetImages(&images_);
+    // Closed by a press elsewhere or by the owner losing activation: no choice, only the look.
+    popup_->OnDismiss = [this](TKVLForm&) { Invalidate(); };
     // The window first, so that a change of resolution does not undo the placing below.
     popup_->HandleNeeded();
   }
@@ -127,11 +141,16 @@ void TKVLComboBox::DropDown() {
   const int width96 = Width() * 96 / dpi;
   const int height96 = rows * kItemHeight96 + 2;
   popup_->SetClientSize96(width96, height96);
-  // Just below the combo box, in screen pixels: the host of a frameless form places it at
-  // its bounds' left and top.
+  // In screen pixels: the host of a frameless form places it at its bounds' left and top.
   const TKVLRect inForm = ScreenRectInForm();
-  TKVLPoint at{inForm.Left, inForm.Bottom};
-  if (TKVLForm* form = FindForm(); form && form->Host()) at = form->Host()->ClientToScreen(at);
+  TKVLRect onScreen = inForm;
+  TKVLRect workArea;
+  if (TKVLForm* form = FindForm(); form && form->Host()) {
+    const TKVLPoint topLeft = form->Host()->ClientToScreen({inForm.Left, inForm.Top});
+    onScreen = inForm.Offset(topLeft.X - inForm.Left, topLeft.Y - inForm.Top);
+    workArea = form->Host()->WorkArea();
+  }
+  const TKVLPoint at = PopupPlace(onScreen, {popup_->Width(), popup_->Height()}, workArea);
   popup_->SetBounds(at.X, at.Y, popup_->Width(), popup_->Height());
   list_->SetItemIndex(itemIndex_);
   popup_->Show();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "KVL/UI/Clipboard.h"
 #include "KVL/UI/Theme.h"
 
 namespace KVL::UI {
@@ -36,6 +37,37 @@ std::string Printable(const std::string& utf8) {
     if (u < 0x20 || u == 0x7F) continue;
     out += c;
   }
+  return out;
+}
+
+// Characters (not bytes) of UTF-8 text.
+size_t CharacterCount(const std::string& s) {
+  size_t n = 0;
+  for (char c : s)
+    if (!IsContinuation(c)) ++n;
+  return n;
+}
+
+// Clipboard text for one line: line breaks inside become a space each (CR LF is one), those
+// at either end go, other control characters go.
+std::string SingleLine(const std::string& text) {
+  std::string out;
+  size_t trailingBreaks = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (out.empty()) continue;
+      out += ' ';
+      ++trailingBreaks;
+      continue;
+    }
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) continue;
+    out += c;
+    trailingBreaks = 0;
+  }
+  out.resize(out.size() - trailingBreaks);
   return out;
 }
 
@@ -110,6 +142,37 @@ void TKVLEdit::ReplaceSelection(const std::string& with) {
   ScrollToCaret();
   Invalidate();
   if (OnChange) OnChange(*this);
+}
+
+void TKVLEdit::InsertText(const std::string& text) {
+  if (readOnly_) return;
+  std::string with = text;
+  if (maxLength_ > 0) {
+    const size_t a = std::min(selStart_, caret_), b = std::max(selStart_, caret_);
+    const size_t kept = CharacterCount(text_) - CharacterCount(text_.substr(a, b - a));
+    const size_t room = kept < maxLength_ ? maxLength_ - kept : 0;
+    size_t end = 0;
+    for (size_t n = 0; n < room && end < with.size(); ++n) end = NextBoundary(with, end);
+    with.resize(end);
+    if (with.empty()) return;
+  }
+  ReplaceSelection(with);
+}
+
+void TKVLEdit::CopyToClipboard() {
+  if (selStart_ != caret_) SetClipboardText(SelectedText());
+}
+
+void TKVLEdit::CutToClipboard() {
+  if (readOnly_ || selStart_ == caret_) return;
+  SetClipboardText(SelectedText());
+  ReplaceSelection({});
+}
+
+void TKVLEdit::PasteFromClipboard() {
+  if (readOnly_) return;
+  const std::string text = SingleLine(ClipboardText());
+  if (!text.empty()) InsertText(text);
 }
 
 int TKVLEdit::TextWidth(size_t bytes) const {
@@ -222,27 +285,48 @@ bool TKVLEdit::KeyDown(TKVLKey key, TKVLShiftState shift) {
       MoveCaret(text_.size(), shift.Shift);
       return true;
     case TKVLKey::kBackspace:
+      if (readOnly_) return true;
       if (!hasSelection) selStart_ = PrevBoundary(text_, caret_);
       ReplaceSelection({});
       return true;
     case TKVLKey::kDelete:
+      if (shift.Shift) {
+        CutToClipboard();
+        return true;
+      }
+      if (readOnly_) return true;
       if (!hasSelection) selStart_ = NextBoundary(text_, caret_);
       ReplaceSelection({});
       return true;
+    case TKVLKey::kInsert:
+      if (shift.Ctrl && !shift.Shift) {
+        CopyToClipboard();
+        return true;
+      }
+      if (shift.Shift && !shift.Ctrl) {
+        PasteFromClipboard();
+        return true;
+      }
+      return false;
     default:
       return false;
   }
 }
 
 bool TKVLEdit::KeyChar(const std::string& utf8) {
-  // Ctrl+A arrives as its control character.
-  if (utf8 == "\x01") {
-    SelectAll();
-    return true;
+  // Ctrl with a letter arrives as its control character.
+  if (utf8.size() == 1) {
+    switch (utf8[0]) {
+      case '\x01': SelectAll(); return true;
+      case '\x03': CopyToClipboard(); return true;
+      case '\x16': PasteFromClipboard(); return true;
+      case '\x18': CutToClipboard(); return true;
+      default: break;
+    }
   }
   const std::string text = Printable(utf8);
   if (text.empty()) return false;
-  ReplaceSelection(text);
+  InsertText(text);
   return true;
 }
 

@@ -39,6 +39,20 @@ public:
   void SetCaretPos(size_t pos);
   void SelectAll();
 
+  // Read-only: the text can be selected and copied, not changed by the user.
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool value) { readOnly_ = value; }
+  // The most characters (not bytes) typing and pasting may make; 0 for no limit.
+  size_t MaxLength() const { return maxLength_; }
+  void SetMaxLength(size_t characters) { maxLength_ = characters; }
+
+  // The clipboard (Ctrl+C or Ctrl+Insert, Ctrl+X or Shift+Delete, Ctrl+V or Shift+Insert,
+  // Ctrl+A). Pasted line breaks become spaces, those at either end are dropped; a paste
+  // too long for MaxLength is cut short. Changes run OnChange as typing does.
+  void CopyToClipboard();
+  void CutToClipboard();
+  void PasteFromClipboard();
+
   bool CanFocus() const override;
   void Paint(IKVLCanvas& canvas) override;
   void MouseDown(TKVLMouseButton button, TKVLPoint pt, TKVLShiftState shift) override;
@@ -61,6 +75,8 @@ protected:
 
 private:
   void ReplaceSelection(const std::string& with);
+  // Typed or pasted text: unless read-only, cut to MaxLength and put in place of the selection.
+  void InsertText(const std::string& text);
   void MoveCaret(size_t pos, bool extend);
   size_t CaretFromX(int x) const;
   int TextWidth(size_t bytes) const;
@@ -75,6 +91,8 @@ private:
   int hotButton_ = -1;
   int scrollX_ = 0;
   bool selecting_ = false;
+  bool readOnly_ = false;
+  size_t maxLength_ = 0;
 };
 
 } // namespace KVL::UI

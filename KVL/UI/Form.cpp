@@ -228,6 +228,19 @@ void TKVLForm::ControlRemoved(TKVLControl* control) {
 }
 
 void TKVLForm::HandleMouseDown(TKVLMouseButton button, TKVLPoint pt, TKVLShiftState shift) {
+  swallowMouseUp_ = false;
+  // A popup holding the pointer hears presses anywhere on the screen: one outside closes it.
+  if (borderStyle_ == TKVLBorderStyle::bsNone && !ClientRect().Contains(pt)) {
+    Dismiss();
+    return;
+  }
+  // A press on the owner only closes its popup, as a press anywhere else would; passed on it
+  // would reopen a drop-down from its own button.
+  if (TKVLForm* popup = OpenPopup()) {
+    popup->Dismiss();
+    swallowMouseUp_ = true;
+    return;
+  }
   TKVLControl* target = captureControl_ != nullptr ? captureControl_ : ControlAt(pt);
   if (target == nullptr) return;
   if (captureControl_ == nullptr) {
@@ -240,6 +253,10 @@ void TKVLForm::HandleMouseDown(TKVLMouseButton button, TKVLPoint pt, TKVLShiftSt
 }
 
 void TKVLForm::HandleMouseUp(TKVLMouseButton button, TKVLPoint pt, TKVLShiftState shift) {
+  if (swallowMouseUp_) {
+    swallowMouseUp_ = false;
+    return;
+  }
   TKVLControl* target = captureControl_ != nullptr ? captureControl_ : ControlAt(pt);
   if (target == nullptr) return;
   target->MouseUp(button, ToLocal(*target, pt), shift);
@@ -326,5 +343,27 @@ void TKVLForm::HandleCloseRequest() {
 }
 
 void TKVLForm::HandleDpiChange(int dpi) { SetDpi(dpi); }
+
+void TKVLForm::HandleDeactivate() {
+  if (borderStyle_ == TKVLBorderStyle::bsNone)
+    Dismiss();
+  else if (TKVLForm* popup = OpenPopup())
+    popup->Dismiss();
+}
+
+void TKVLForm::Dismiss() {
+  if (borderStyle_ != TKVLBorderStyle::bsNone || !Visible()) return;
+  SetVisible(false);
+  if (OnDismiss) OnDismiss(*this);
+}
+
+TKVLForm* TKVLForm::OpenPopup() const {
+  for (TKVLForm* form : TKVLApplication::Forms()) {
+    if (form == this || form->borderStyle_ != TKVLBorderStyle::bsNone || !form->Visible()) continue;
+    TKVLControl* owner = form->Owner();
+    if (owner != nullptr && owner->FindForm() == this) return form;
+  }
+  return nullptr;
+}
 
 } // namespace KVL::UI

@@ -90,6 +90,16 @@ public:
   void HandleKeyChar(const std::string& utf8);
   // The system asked the window to close.
   void HandleCloseRequest();
+  // The window, or the whole application, lost activation: open popups close.
+  void HandleDeactivate();
+
+  // Frameless popups (bsNone) close without a choice when the user turns elsewhere: a press
+  // outside them (on their owner form, which does not pass that press on, or anywhere else)
+  // or their owner losing activation. Dismiss hides a shown popup and then runs OnDismiss.
+  void Dismiss();
+  std::function<void(TKVLForm& sender)> OnDismiss;
+  // The shown popup whose owner is a control of this form, if any.
+  TKVLForm* OpenPopup() const;
   void HandleDpiChange(int dpi);
 
   void Paint(IKVLCanvas& canvas) override;
@@ -110,6 +120,7 @@ private:
   TKVLControl* activeControl_ = nullptr;
   TKVLControl* mouseControl_ = nullptr;   // under the pointer
   TKVLControl* captureControl_ = nullptr; // took the press
+  bool swallowMouseUp_ = false;           // the press closed a popup
   int dpi_ = 96;
   int clientWidth96_ = 0;
   int clientHeight96_ = 0;

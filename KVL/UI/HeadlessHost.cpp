@@ -65,6 +65,8 @@ void TKVLHeadlessHost::Type(const std::string& utf8) {
 
 void TKVLHeadlessHost::RequestClose() { form_.HandleCloseRequest(); }
 
+void TKVLHeadlessHost::Deactivate() { form_.HandleDeactivate(); }
+
 void TKVLHeadlessHost::ChangeDpi(int dpi) {
   dpi_ = dpi;
   form_.HandleDpiChange(dpi);

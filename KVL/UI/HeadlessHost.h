@@ -27,6 +27,13 @@ public:
   void SetTopMost(bool topMost) override { topMost_ = topMost; }
   int Dpi() const override { return dpi_; }
   intptr_t NativeHandle() const override { return 0; }
+  TKVLPoint ClientToScreen(TKVLPoint pt) const override { return {pt.X + origin_.X, pt.Y + origin_.Y}; }
+  TKVLRect WorkArea() const override { return workArea_; }
+
+  // Where the client area sits on a pretend screen (origin (0, 0) by default), and that
+  // screen's work area (empty by default: unknown).
+  void SetScreenOrigin(TKVLPoint origin) { origin_ = origin; }
+  void SetWorkArea(const TKVLRect& area) { workArea_ = area; }
 
   // What a test looks at.
   const std::string& Caption() const { return caption_; }
@@ -45,6 +52,8 @@ public:
   void Type(const std::string& utf8);
   // The title bar's close box.
   void RequestClose();
+  // Another window (or program) took the activation.
+  void Deactivate();
   // Moves the window to a monitor with another value.
   void ChangeDpi(int dpi);
 
@@ -58,6 +67,8 @@ private:
   bool closeEnabled_ = true;
   bool topMost_ = false;
   int invalidations_ = 0;
+  TKVLPoint origin_;
+  TKVLRect workArea_;
 };
 
 // The factory for TKVLApplication::SetHostFactory; hosts get the application's ScreenDpi.

@@ -78,10 +78,11 @@ enum class TKVLAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
 enum class TKVLMouseButton { mbLeft, mbRight, mbMiddle };
 
-// Keys the toolkit handles itself; anything else arrives as text (KeyChar).
+// Keys the toolkit handles itself; anything else arrives as text (KeyChar). Ctrl with a
+// letter arrives as that letter's control character (Ctrl+A: "\x01"), whatever the layout.
 enum class TKVLKey {
   kNone, kEnter, kEscape, kTab, kSpace, kBackspace, kDelete, kLeft, kRight, kUp, kDown, kHome, kEnd,
-  kPageUp, kPageDown, kF4
+  kPageUp, kPageDown, kF4, kInsert
 };
 
 struct TKVLShiftState {

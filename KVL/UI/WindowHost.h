@@ -41,6 +41,9 @@ public:
   // A point of the client area in screen pixels, where frameless popups (drop-down lists)
   // are placed: their form's BoundsRect Left and Top. Windows without a screen answer pt.
   virtual TKVLPoint ClientToScreen(TKVLPoint pt) const { return pt; }
+  // The work area (the screen less task bars and panels) of the monitor the window is on,
+  // in screen pixels; empty when unknown, and popups then open below their control.
+  virtual TKVLRect WorkArea() const { return {}; }
 };
 
 // Makes the host of a form; the application's factory picks the backend.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "KVL/UI/Application.h"
 #include "KVL/UI/Canvas.h"
 #include "KVL/UI/Form.h"
+#include "KVL/UI/X11Connection_posix.h"
 
 // After our headers: Xlib defines macros with common names.
 #include <X11/Xatom.h>
@@ -92,9 +94,12 @@ struct TX11Connection {
   TChannel Red, Green, Blue;
   uint32_t AlphaBits = 0;  // depth-32 visuals: the bits outside the colour masks
   Atom WmProtocols = 0, WmDeleteWindow = 0, NetWmPing = 0, NetWmPid = 0, NetWmName = 0, Utf8String = 0,
-       NetWmState = 0, NetWmStateAbove = 0, MotifWmHints = 0, ResourceManager = 0;
+       NetWmState = 0, NetWmStateAbove = 0, MotifWmHints = 0, ResourceManager = 0, NetWorkarea = 0,
+       NetCurrentDesktop = 0;
   int Dpi = 96;
   std::map<Window, TX11Host*> Hosts;
+  // Windows that show no form (the clipboard's), with their handlers.
+  std::map<Window, std::function<void(XEvent&)>> Others;
   // Set whenever something needs serving outside an X event: a queued paint, or events
   // Xlib may have read into its queue during a request without the socket staying readable.
   TPlatformEvent Kick;
@@ -125,6 +130,8 @@ public:
   void SetTopMost(bool topMost) override;
   int Dpi() const override { return dpi_; }
   intptr_t NativeHandle() const override { return static_cast<intptr_t>(window_); }
+  TKVLPoint ClientToScreen(TKVLPoint pt) const override;
+  TKVLRect WorkArea() const override;
 
   bool Dirty() const { return dirty_; }
   void Paint();
@@ -159,7 +166,7 @@ TX11Host::TX11Host(TKVLForm& form, TX11Connection& x) : form_(form), x_(x), dpi_
   attrs.border_pixel = 0;
   attrs.override_redirect = popup_ ? True : False;
   attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | LeaveWindowMask |
-                     KeyPressMask | StructureNotifyMask;
+                     KeyPressMask | StructureNotifyMask | FocusChangeMask;
   const int w = std::max(1, form.Width()), h = std::max(1, form.Height());
   width_ = w;
   height_ = h;
@@ -253,6 +260,11 @@ void TX11Host::Show() {
   }
   XMapRaised(x_.Dpy, window_);
   shown_ = true;
+  // The popup hears presses anywhere on the screen (ours still go to our windows), so that
+  // one outside closes it. Mapped first: the server maps an override-redirect window at once.
+  if (popup_)
+    XGrabPointer(x_.Dpy, window_, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                 GrabModeAsync, None, None, CurrentTime);
   if (topMost_) SendNetWmState(true, x_.NetWmStateAbove);
   Invalidate();
 }
@@ -260,11 +272,52 @@ void TX11Host::Show() {
 void TX11Host::Hide() {
   if (!shown_) return;
   shown_ = false;
-  if (popup_)
+  if (popup_) {
+    XUngrabPointer(x_.Dpy, CurrentTime);
     XUnmapWindow(x_.Dpy, window_);
+  }
   else
     XWithdrawWindow(x_.Dpy, window_, x_.Screen);
   x_.Kick.Set();
+}
+
+TKVLPoint TX11Host::ClientToScreen(TKVLPoint pt) const {
+  int x = pt.X, y = pt.Y;
+  Window child = 0;
+  if (!XTranslateCoordinates(x_.Dpy, window_, x_.Root, pt.X, pt.Y, &x, &y, &child)) return pt;
+  return {x, y};
+}
+
+// The desktop's _NET_WORKAREA for the current desktop (one rectangle over all monitors),
+// else the whole screen.
+TKVLRect TX11Host::WorkArea() const {
+  const TKVLRect screen{0, 0, DisplayWidth(x_.Dpy, x_.Screen), DisplayHeight(x_.Dpy, x_.Screen)};
+  auto readCardinals = [this](Atom property, std::vector<long>& out) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(x_.Dpy, x_.Root, property, 0, 1024, False, XA_CARDINAL, &type, &format, &count, &after,
+                           &data) != Success ||
+        !data)
+      return;
+    // Format-32 items arrive as longs, whatever their size on the wire.
+    if (type == XA_CARDINAL && format == 32) {
+      const long* values = reinterpret_cast<const long*>(data);
+      out.assign(values, values + count);
+    }
+    XFree(data);
+  };
+  std::vector<long> desktop, areas;
+  readCardinals(x_.NetCurrentDesktop, desktop);
+  readCardinals(x_.NetWorkarea, areas);
+  const size_t index = desktop.empty() ? 0 : static_cast<size_t>(desktop[0]);
+  if (areas.size() < (index + 1) * 4) return screen;
+  const long* a = &areas[index * 4];
+  const TKVLRect area = TKVLRect::FromBounds(static_cast<int>(a[0]), static_cast<int>(a[1]), static_cast<int>(a[2]),
+                                             static_cast<int>(a[3]))
+                            .Intersect(screen);
+  return area.IsEmpty() ? screen : area;
 }
 
 void TX11Host::SetCloseEnabled(bool enabled) {
@@ -391,6 +444,7 @@ TKVLKey KeyOf(KeySym sym) {
     case XK_Page_Up: case XK_KP_Page_Up: return TKVLKey::kPageUp;
     case XK_Page_Down: case XK_KP_Page_Down: return TKVLKey::kPageDown;
     case XK_F4: return TKVLKey::kF4;
+    case XK_Insert: case XK_KP_Insert: return TKVLKey::kInsert;
     default: return TKVLKey::kNone;
   }
 }
@@ -402,7 +456,14 @@ void TX11Host::HandleKey(XKeyEvent& e) {
   const TKVLShiftState shift = ShiftOf(e.state);
   const TKVLKey key = KeyOf(sym);
   if (key != TKVLKey::kNone) form_.HandleKeyDown(key, shift);
-  // Ctrl and Alt combinations are commands, not text.
+  // Ctrl with a letter is its control character (the clipboard's commands), read from the
+  // key's first symbol so that Ctrl+C is Ctrl+C on a Cyrillic layout as well.
+  if (shift.Ctrl && !shift.Alt && key == TKVLKey::kNone) {
+    const KeySym base = XLookupKeysym(&e, 0);
+    if (base >= XK_a && base <= XK_z) form_.HandleKeyChar(std::string(1, static_cast<char>(base - XK_a + 1)));
+    return;
+  }
+  // Other Ctrl and Alt combinations are commands, not text.
   if (shift.Ctrl || shift.Alt) return;
   if (key != TKVLKey::kNone && key != TKVLKey::kSpace) return;
   const std::string text = KeySymText(sym, latin1, n);
@@ -442,6 +503,12 @@ void TX11Host::HandleEvent(XEvent& e) {
       break;
     case LeaveNotify:
       if (e.xcrossing.mode == NotifyNormal) form_.HandleMouseLeave();
+      break;
+    case FocusOut:
+      // The keyboard went to another window (not a grab's passing visit, not a child of ours).
+      if ((e.xfocus.mode == NotifyNormal || e.xfocus.mode == NotifyWhileGrabbed) &&
+          e.xfocus.detail != NotifyInferior && e.xfocus.detail != NotifyPointer)
+        form_.HandleDeactivate();
       break;
     case KeyPress:
       HandleKey(e.xkey);
@@ -497,7 +564,16 @@ void Drain() {
       continue;
     }
     auto it = x->Hosts.find(e.xany.window);
-    if (it != x->Hosts.end()) it->second->HandleEvent(e);
+    if (it != x->Hosts.end()) {
+      it->second->HandleEvent(e);
+      continue;
+    }
+    auto other = x->Others.find(e.xany.window);
+    if (other != x->Others.end()) {
+      // A copy: the handler may remove itself.
+      auto handler = other->second;
+      handler(e);
+    }
   }
   ServeKick();
 }
@@ -543,6 +619,8 @@ TX11Connection* OpenConnection() {
   x.NetWmStateAbove = XInternAtom(dpy, "_NET_WM_STATE_ABOVE", False);
   x.MotifWmHints = XInternAtom(dpy, "_MOTIF_WM_HINTS", False);
   x.ResourceManager = XInternAtom(dpy, "RESOURCE_MANAGER", False);
+  x.NetWorkarea = XInternAtom(dpy, "_NET_WORKAREA", False);
+  x.NetCurrentDesktop = XInternAtom(dpy, "_NET_CURRENT_DESKTOP", False);
   const int dpi = ReadXftDpi(dpy);
   x.Dpi = dpi ? dpi : 96;
   // Xft.dpi changes arrive as a new RESOURCE_MANAGER on the root window.
@@ -569,6 +647,29 @@ struct TWatches {
 void EnsureWatches(TX11Connection& x) { static TWatches watches(x); }
 
 } // namespace
+
+Display* X11::SharedDisplay() {
+  TX11Connection* x = Connection();
+  if (!x) return nullptr;
+  EnsureWatches(*x);
+  return x->Dpy;
+}
+
+void X11::SetWindowHandler(Window window, std::function<void(XEvent&)> handler) {
+  TX11Connection* x = Connection();
+  if (!x) return;
+  if (handler)
+    x->Others[window] = std::move(handler);
+  else
+    x->Others.erase(window);
+}
+
+void X11::FlushAndServe() {
+  TX11Connection* x = Connection();
+  if (!x) return;
+  XFlush(x->Dpy);
+  if (XEventsQueued(x->Dpy, QueuedAlready) > 0) x->Kick.Set();
+}
 
 std::unique_ptr<IKVLWindowHost> CreateNativeHost(TKVLForm& form) {
   TX11Connection* x = Connection();

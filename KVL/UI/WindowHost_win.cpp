@@ -110,6 +110,7 @@ TKVLKey MapVirtualKey(WPARAM vk) {
   case VK_PRIOR: return TKVLKey::kPageUp;
   case VK_NEXT: return TKVLKey::kPageDown;
   case VK_F4: return TKVLKey::kF4;
+  case VK_INSERT: return TKVLKey::kInsert;
   default: return TKVLKey::kNone;
   }
 }
@@ -227,6 +228,12 @@ public:
 
   void Show() override {
     if (form_.IsModal() && !disabledOwner_) DisableOwner();
+    if (form_.BorderStyle() == TKVLBorderStyle::bsNone) {
+      // A drop-down sits where its form says, and the keyboard stays with its owner.
+      const TKVLRect& at = form_.BoundsRect();
+      SetWindowPos(hwnd_, HWND_TOP, at.Left, at.Top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+      return;
+    }
     ShowWindow(hwnd_, SW_SHOW);
   }
 
@@ -252,6 +259,19 @@ public:
 
   int Dpi() const override { return dpi_; }
   intptr_t NativeHandle() const override { return reinterpret_cast<intptr_t>(hwnd_); }
+
+  TKVLPoint ClientToScreen(TKVLPoint pt) const override {
+    POINT p{pt.X, pt.Y};
+    if (!::ClientToScreen(hwnd_, &p)) return pt;
+    return {p.x, p.y};
+  }
+
+  TKVLRect WorkArea() const override {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &info)) return {};
+    return {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
+  }
 
   // The system's title bar follows the toolkit's mode where the system has a dark one.
   void ApplyTitleBarTheme() {
@@ -446,10 +466,32 @@ private:
     }
     case WM_CAPTURECHANGED:
       return false;
+    case WM_MOUSEACTIVATE:
+      // A click in a drop-down leaves its owner active (and the drop-down open).
+      if (form_.BorderStyle() != TKVLBorderStyle::bsNone) return false;
+      result = MA_NOACTIVATE;
+      return true;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) form_.HandleDeactivate();
+      return false;
+    case WM_ACTIVATEAPP:
+      if (!wParam) form_.HandleDeactivate();
+      return false;
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+      // A press on the frame is a press outside the drop-down, too.
+      if (TKVLForm* popup = form_.OpenPopup()) popup->Dismiss();
+      return false;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
       const TKVLKey key = MapVirtualKey(wParam);
-      if (key == TKVLKey::kNone) return msg == WM_KEYDOWN;
+      if (key == TKVLKey::kNone) {
+        // Ctrl with a letter is that letter's control character, by key and not by layout.
+        const TKVLShiftState shift = KeyboardShift();
+        if (msg == WM_KEYDOWN && shift.Ctrl && !shift.Alt && wParam >= 'A' && wParam <= 'Z')
+          form_.HandleKeyChar(std::string(1, static_cast<char>(wParam - 'A' + 1)));
+        return msg == WM_KEYDOWN;
+      }
       // Alt+F4 is the form's Close request; other Alt keys keep the system menu's handling.
       if (msg == WM_SYSKEYDOWN && key != TKVLKey::kF4) return false;
       form_.HandleKeyDown(key, KeyboardShift());

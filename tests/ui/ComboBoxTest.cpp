@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "KVL/UI/Button.h"
 #include "KVL/UI/ComboBox.h"
 #include "KVL/UI/Form.h"
 #include "KVL/UI/ListBox.h"
@@ -158,5 +160,92 @@ TEST_F(ToolkitComboBox, PictureIsDrawnScaled) {
     // Pure red inside; each scaled edge may blend by a pixel.
     EXPECT_NEAR(right - left + 1, size, 2) << dpi;
     EXPECT_NEAR(bottom - top + 1, size, 2) << dpi;
+  }
+}
+
+TEST_F(ToolkitComboBox, PopupOpensBelowOrAboveInsideTheWorkArea) {
+  // The combo box at (10, 10)-(160, 32) of a client area at (100, 200) on the screen: its
+  // top at 210, its bottom at 232; the list of three items is 150 × 62.
+  struct Case {
+    const char* what;
+    TKVLRect workArea;
+    TKVLPoint at;
+  };
+  const Case cases[] = {
+      {"unknown work area: below", {}, {110, 232}},
+      {"room below", {0, 0, 1000, 1000}, {110, 232}},
+      {"exactly enough room below", {0, 0, 1000, 294}, {110, 232}},
+      {"too little room below: above", {0, 0, 1000, 293}, {110, 148}},
+      {"too little room either way, more below: below", {0, 180, 1000, 280}, {110, 232}},
+      {"too little room either way, more above: above, inside", {0, 170, 1000, 240}, {110, 170}},
+      {"right edge: moved left", {0, 0, 200, 1000}, {50, 232}},
+      {"left edge: moved right", {120, 0, 1000, 1000}, {120, 232}},
+  };
+  for (const Case& c : cases) {
+    TComboForm f;
+    f.Host().SetScreenOrigin({100, 200});
+    f.Host().SetWorkArea(c.workArea);
+    f.Host().Key(TKVLKey::kF4);
+    ASSERT_TRUE(f.combo->DroppedDown()) << c.what;
+    const TKVLRect popup = f.combo->Popup()->BoundsRect();
+    EXPECT_EQ(popup.Width(), 150) << c.what;
+    EXPECT_EQ(popup.Height(), 62) << c.what;
+    EXPECT_EQ((TKVLPoint{popup.Left, popup.Top}), c.at) << c.what;
+  }
+}
+
+TEST_F(ToolkitComboBox, TurningElsewhereClosesThePopupWithoutAChoice) {
+  struct Case {
+    const char* what;
+    std::function<void(TComboForm&, TKVLButton&)> act;
+    int index;  // afterwards, from 0
+  };
+  const Case cases[] = {
+      {"a press on the owner form closes, and goes no further",
+       [](TComboForm& f, TKVLButton& other) { f.Host().ClickControl(other); }, 0},
+      {"a press on the combo box closes, and does not reopen",
+       [](TComboForm& f, TKVLButton&) { f.Host().ClickControl(*f.combo); }, 0},
+      {"a press elsewhere on the screen (held by the popup) closes",
+       [](TComboForm& f, TKVLButton&) { HostOf(*f.combo->Popup()).Click(-40, 300); }, 0},
+      {"the owner losing activation closes", [](TComboForm& f, TKVLButton&) { f.Host().Deactivate(); }, 0},
+      {"the popup losing activation closes",
+       [](TComboForm& f, TKVLButton&) { HostOf(*f.combo->Popup()).Deactivate(); }, 0},
+      {"a press inside the popup picks",
+       [](TComboForm& f, TKVLButton&) {
+         TKVLListBox* list = f.combo->PopupList();
+         const TKVLRect item = list->ItemRect(2);
+         HostOf(*f.combo->Popup()).Click(item.Left + 5, item.Top + item.Height() / 2);
+       },
+       2},
+  };
+  for (const Case& c : cases) {
+    TComboForm f;
+    auto* other = f.form->CreateOwned<TKVLButton>();
+    other->SetBounds(10, 80, 80, 25);
+    other->SetParent(f.form.get());
+    int otherClicks = 0;
+    other->OnClick = [&](TKVLControl&) { ++otherClicks; };
+    f.combo->SetItemIndex(0);
+    f.Host().ClickControl(*f.combo);
+    ASSERT_TRUE(f.combo->DroppedDown()) << c.what;
+    EXPECT_EQ(f.form->OpenPopup(), f.combo->Popup()) << c.what;
+    // The pointer over another item first: only a press inside makes it the choice.
+    f.combo->PopupList()->SetItemIndex(2);
+
+    c.act(f, *other);
+    EXPECT_FALSE(f.combo->DroppedDown()) << c.what;
+    EXPECT_EQ(f.form->OpenPopup(), nullptr) << c.what;
+    EXPECT_EQ(f.combo->ItemIndex(), c.index) << c.what;
+    EXPECT_EQ(f.changes, c.index == 0 ? 0 : 1) << c.what;
+    EXPECT_EQ(otherClicks, 0) << c.what;
+    EXPECT_TRUE(f.combo->Focused()) << c.what;
+
+    // Nothing is left half-closed: the next click opens it again, and the one after that
+    // reaches the other control.
+    f.Host().ClickControl(*f.combo);
+    EXPECT_TRUE(f.combo->DroppedDown()) << c.what;
+    f.Host().Key(TKVLKey::kEscape);
+    f.Host().ClickControl(*other);
+    EXPECT_EQ(otherClicks, 1) << c.what;
   }
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "KVL/UI/Canvas.h"
+#include "KVL/UI/Clipboard.h"
 #include "KVL/UI/Edit.h"
 #include "KVL/UI/Form.h"
 #include "KVL/UI/Theme.h"
@@ -34,14 +35,26 @@ struct TEditForm {
   TKVLHeadlessHost& Host() { return HostOf(*form); }
 };
 
-// One input of a case: a key (with Shift) or typed text.
+// One input of a case: a key (with Shift or Ctrl) or typed text (Ctrl+letter: its control
+// character, as the hosts send it).
 struct TStep {
   TKVLKey Key = TKVLKey::kNone;
   bool Shift = false;
   const char* Text = nullptr;
+  bool Ctrl = false;
 };
 TStep K(TKVLKey key, bool shift = false) { return {key, shift, nullptr}; }
+TStep KCtrl(TKVLKey key) { return {key, false, nullptr, true}; }
 TStep T(const char* text) { return {TKVLKey::kNone, false, text}; }
+
+void RunSteps(TKVLHeadlessHost& host, const std::vector<TStep>& steps) {
+  for (const TStep& step : steps) {
+    if (step.Text)
+      host.Type(step.Text);
+    else
+      host.Key(step.Key, {step.Shift, step.Ctrl, false});
+  }
+}
 
 } // namespace
 
@@ -77,12 +90,7 @@ TEST_F(ToolkitEdit, KeyboardEditingTable) {
     TEditForm f;
     f.edit->SetText(c.start);
     f.changes = 0;
-    for (const TStep& step : c.steps) {
-      if (step.Text)
-        f.Host().Type(step.Text);
-      else
-        f.Host().Key(step.Key, {step.Shift, false, false});
-    }
+    RunSteps(f.Host(), c.steps);
     EXPECT_EQ(f.edit->Text(), c.text) << c.what;
     EXPECT_EQ(f.edit->CaretPos(), c.caret) << c.what;
     EXPECT_EQ(f.changes, c.changes) << c.what;
@@ -191,4 +199,60 @@ TEST_F(ToolkitEdit, PaintsFocusFrameAndButtonFace) {
   // Without the focus the frame takes the ordinary border colour.
   f.form->SetActiveControl(nullptr);
   EXPECT_EQ(f.Host().Render().ColorAt(at.Left, at.Top + 5), StyleColors().EditBorder);
+}
+
+TEST_F(ToolkitEdit, ClipboardKeysTable) {
+  using enum TKVLKey;
+  const char* kCopy = "\x03";
+  const char* kCut = "\x18";
+  const char* kPaste = "\x16";
+  const char* kSelectAll = "\x01";
+  struct Case {
+    const char* what;
+    const char* clipboard;  // before
+    const char* start;      // SetText puts the caret at the end
+    bool readOnly;
+    size_t maxLength;
+    std::vector<TStep> steps;
+    const char* text;
+    size_t caret;
+    const char* clipboardAfter;
+    int changes;
+  };
+  const Case cases[] = {
+      {"Ctrl+C copies the selection", "old", "hello", false, 0, {K(kHome), K(kRight, true), K(kRight, true), T(kCopy)}, "hello", 2, "he", 0},
+      {"Ctrl+Insert copies the selection", "old", "hello", false, 0, {K(kLeft, true), KCtrl(kInsert)}, "hello", 4, "o", 0},
+      {"copying nothing keeps the clipboard", "old", "hello", false, 0, {T(kCopy), KCtrl(kInsert)}, "hello", 5, "old", 0},
+      {"Ctrl+X cuts the selection", "old", "h\xC3\xA9llo", false, 0, {K(kHome), K(kRight, true), K(kRight, true), T(kCut)}, "llo", 0, "h\xC3\xA9", 1},
+      {"Shift+Delete cuts the selection", "old", "hello", false, 0, {K(kLeft, true), K(kDelete, true)}, "hell", 4, "o", 1},
+      {"cutting nothing changes nothing", "old", "hello", false, 0, {T(kCut), K(kDelete, true)}, "hello", 5, "old", 0},
+      {"Ctrl+V pastes at the caret", "XY", "ab", false, 0, {K(kLeft), T(kPaste)}, "aXYb", 3, "XY", 1},
+      {"Shift+Insert pastes over the selection", "Z", "abc", false, 0, {K(kLeft, true), K(kInsert, true)}, "abZ", 3, "Z", 1},
+      {"Ctrl+A, Ctrl+V replaces everything", "C:\\New", "C:\\Old path", false, 0, {T(kSelectAll), T(kPaste)}, "C:\\New", 6, "C:\\New", 1},
+      {"cut and paste back", "", "abc", false, 0, {K(kLeft, true), T(kCut), K(kHome), T(kPaste)}, "cab", 1, "c", 2},
+      {"line breaks inside become spaces, at the ends they go", "\r\nC:\\a\r\nb\nc\rd\r\n\n", "", false, 0, {T(kPaste)}, "C:\\a b c d", 10, nullptr, 1},
+      {"other control characters go", "a\tb\x7F" "c", "", false, 0, {T(kPaste)}, "abc", 3, nullptr, 1},
+      {"an empty clipboard pastes nothing", "", "ab", false, 0, {T(kPaste), K(kInsert, true)}, "ab", 2, "", 0},
+      {"only line breaks paste nothing", "\r\n\n", "ab", false, 0, {T(kPaste)}, "ab", 2, nullptr, 0},
+      {"read-only: copying works, nothing changes the text", "Z", "abc", true, 0,
+       {K(kHome), K(kRight, true), T(kCut), K(kDelete, true), T(kPaste), K(kInsert, true), T("q"), K(kBackspace), K(kDelete), T(kCopy)},
+       "abc", 1, "a", 0},
+      {"MaxLength cuts a paste short by characters", "\xC3\xA9\xE2\x82\xACxyz", "ab", false, 4, {T(kPaste)}, "ab\xC3\xA9\xE2\x82\xAC", 7, nullptr, 1},
+      {"MaxLength counts the selection replaced as room", "wxyz", "abc", false, 3, {T(kSelectAll), T(kPaste)}, "wxy", 3, nullptr, 1},
+      {"a full edit takes no paste and no typing", "c", "ab", false, 2, {T(kPaste), T("d")}, "ab", 2, nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    TEditForm f;
+    SetClipboardText(c.clipboard);
+    f.edit->SetText(c.start);
+    f.edit->SetReadOnly(c.readOnly);
+    f.edit->SetMaxLength(c.maxLength);
+    f.changes = 0;
+    RunSteps(f.Host(), c.steps);
+    EXPECT_EQ(f.edit->Text(), c.text) << c.what;
+    EXPECT_EQ(f.edit->CaretPos(), c.caret) << c.what;
+    EXPECT_EQ(ClipboardText(), c.clipboardAfter ? c.clipboardAfter : c.clipboard) << c.what;
+    EXPECT_EQ(f.changes, c.changes) << c.what;
+  }
+  SetClipboardText("");
 }
