@@ -22,6 +22,7 @@
 #include "KVL/UI/WindowHost.h"
 #include "TestUtil.h"
 #include "ui/ToolkitFixture.h"
+#include "ui/X11TestBase_posix.h"
 
 // After our headers: Xlib defines macros with common names.
 #include <X11/Xatom.h>
@@ -30,6 +31,7 @@
 
 using namespace KVL::UI;
 using KVL::Platform::TEnvironmentOverride;
+using X11Testing::PumpUntil;
 
 namespace {
 
@@ -57,40 +59,8 @@ public:
   std::string Text;
 };
 
-struct TDisplayCloser {
-  void operator()(Display* d) const { XCloseDisplay(d); }
-};
-
-// Serves the main thread until done() holds or timeoutMs passed; the last done().
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    KVL::Platform::ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
-class X11Host : public ToolkitTest::TToolkitTest {
+class X11Host : public X11Testing::TX11TestBase {
 protected:
-  void SetUp() override {
-    TToolkitTest::SetUp();
-    if (!NativeHostAvailable()) GTEST_SKIP() << "no X display";
-    display_.reset(XOpenDisplay(nullptr));
-    ASSERT_NE(display_, nullptr);
-    TKVLApplication::SetHostFactory(&CreateNativeHost);
-    TKVLApplication::SetScreenDpi(NativeScreenDpi());
-  }
-
-  Display* D() { return display_.get(); }
-  Window W(TKVLForm& form) { return static_cast<Window>(form.Host()->NativeHandle()); }
-
-  bool Viewable(Window w) {
-    XWindowAttributes a;
-    return XGetWindowAttributes(D(), w, &a) && a.map_state == IsViewable;
-  }
-
   std::string Property(Window w, const char* name) {
     Atom type;
     int format;
@@ -134,9 +104,6 @@ public:
                       reinterpret_cast<const unsigned char*>(resources.data()), static_cast<int>(resources.size()));
     XSync(D(), False);
   }
-
-protected:
-  std::unique_ptr<Display, TDisplayCloser> display_;
 };
 
 } // namespace

@@ -20,6 +20,7 @@
 #include "KVL/UI/WindowHost.h"
 #include "TestUtil.h"
 #include "ui/ToolkitFixture.h"
+#include "ui/X11TestBase_posix.h"
 
 // After our headers: Xlib defines macros with common names.
 #include "KVL/UI/X11Connection_posix.h"
@@ -27,23 +28,10 @@
 #include <X11/Xlib.h>
 
 using namespace KVL::UI;
+using X11Testing::PumpUntil;
+using X11Testing::TDisplay;
 
 namespace {
-
-struct TDisplayCloser {
-  void operator()(Display* d) const { XCloseDisplay(d); }
-};
-using TDisplay = std::unique_ptr<Display, TDisplayCloser>;
-
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    KVL::Platform::ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 // xdotool through the server's test extension: a real pointer, grabs included.
 bool Xdotool(const std::vector<std::string>& args) {
@@ -56,33 +44,14 @@ bool Xdotool(const std::vector<std::string>& args) {
   return TestUtil::WaitForExitServing(p, 10000) && p.ExitCode() == 0;
 }
 
-class X11Test : public ToolkitTest::TToolkitTest {
+class X11Test : public X11Testing::TX11TestBase {
 protected:
-  void SetUp() override {
-    TToolkitTest::SetUp();
-    if (!NativeHostAvailable()) GTEST_SKIP() << "no X display";
-    display_.reset(XOpenDisplay(nullptr));
-    ASSERT_NE(display_, nullptr);
-    TKVLApplication::SetHostFactory(&CreateNativeHost);
-    TKVLApplication::SetScreenDpi(NativeScreenDpi());
-  }
-
-  Display* D() { return display_.get(); }
-  static Window W(const TKVLForm& form) { return static_cast<Window>(form.Host()->NativeHandle()); }
-
-  bool Viewable(Window w) {
-    XWindowAttributes a;
-    return XGetWindowAttributes(D(), w, &a) && a.map_state == IsViewable;
-  }
-
   TKVLPoint RootPosition(Window w, TKVLPoint pt) {
     int x = 0, y = 0;
     Window child;
     XTranslateCoordinates(D(), w, DefaultRootWindow(D()), pt.X, pt.Y, &x, &y, &child);
     return {x, y};
   }
-
-  TDisplay display_;
 };
 
 // A form with a drop-down list of three items and an edit below it.
