@@ -191,17 +191,22 @@ class Table:
 
 # ---- Linux ---------------------------------------------------------------------------------
 
-def linux(args):
+def native_tools(args):
+    """The native installer pieces of the build (bare program, builder, staged SETUP) and the run log."""
     check(os.geteuid() == 0, "the installer needs administrator rights: run as root (everything stays in the work folder)")
     build = args.build
     args.native_build = build
     bare = os.path.join(build, "app", "ondu-setup-bare")
     builder = [os.path.join(build, "tools", "ondu-build-installer")]
     setup = os.path.join(build, "samples", "ondu", "SETUP")
-    sample_script = os.path.join(setup, "Install.xml")
     for p in (bare, builder[0], setup):
         check(os.path.exists(p), f"{p} is missing; build first")
-    logfile = os.path.join(args.work, "runs.log")
+    return bare, builder, setup, os.path.join(args.work, "runs.log")
+
+
+def linux(args):
+    bare, builder, setup, logfile = native_tools(args)
+    sample_script = os.path.join(setup, "Install.xml")
 
     a = generate(args, "payload-2000", INSTALL_FILES, INSTALL_BYTES, INSTALL_SEED, sample_script)
     b = generate(args, "payload-5000", REMOVE_FILES, REMOVE_BYTES, REMOVE_SEED, sample_script)
@@ -294,16 +299,8 @@ def linux(args):
 # ---- Wizard against silent ------------------------------------------------------------------
 
 def wizard(args):
-    check(os.geteuid() == 0, "the installer needs administrator rights: run as root (everything stays in the work folder)")
     check(os.environ.get("DISPLAY"), "the wizard needs a display: run under scripts/with-display.sh")
-    build = args.build
-    args.native_build = build
-    bare = os.path.join(build, "app", "ondu-setup-bare")
-    builder = [os.path.join(build, "tools", "ondu-build-installer")]
-    setup = os.path.join(build, "samples", "ondu", "SETUP")
-    for p in (bare, builder[0], setup):
-        check(os.path.exists(p), f"{p} is missing; build first")
-    logfile = os.path.join(args.work, "runs.log")
+    bare, builder, setup, logfile = native_tools(args)
     a = generate(args, "payload-2000", INSTALL_FILES, INSTALL_BYTES, INSTALL_SEED, os.path.join(setup, "Install.xml"))
     inst = os.path.join(a, "ondu-setup")
     build_installer(builder, bare, setup, os.path.join(a, "PRODUCT"), inst, logfile)
