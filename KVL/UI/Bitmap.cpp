@@ -1,7 +1,9 @@
-// The bitmap's portable part: construction with a fill colour.
+// The bitmap's portable part: construction with a fill colour, and saving as PNG.
 #include "KVL/UI/Bitmap.h"
 
 #include <limits>
+
+#include "KVL/Base/Streams.h"
 
 namespace KVL::UI {
 
@@ -14,6 +16,12 @@ TKVLBitmap::TKVLBitmap(int width, int height, uint32_t fill) {
   width_ = width;
   height_ = height;
   pixels_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), fill);
+}
+
+void SavePNG(const TKVLBitmap& bitmap, const std::string& fileName) {
+  std::vector<uint8_t> bytes = EncodePNG(bitmap);
+  Streams::TKVLFileStream file(fileName, Platform::TFileOpenMode::fomCreate);
+  file.WriteBuffer(bytes.data(), bytes.size());
 }
 
 } // namespace KVL::UI

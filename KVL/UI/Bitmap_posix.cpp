@@ -6,7 +6,6 @@
 #include <cstring>
 #include <memory>
 
-#include "KVL/Base/Streams.h"
 
 namespace KVL::UI {
 
@@ -88,12 +87,6 @@ std::vector<uint8_t> EncodePNG(const TKVLBitmap& bitmap) {
   if (cairo_surface_write_to_png_stream(surface.get(), WriteToVector, &out) != CAIRO_STATUS_SUCCESS)
     throw EKVLGraphics("Cannot write PNG image");
   return out;
-}
-
-void SavePNG(const TKVLBitmap& bitmap, const std::string& fileName) {
-  std::vector<uint8_t> bytes = EncodePNG(bitmap);
-  Streams::TKVLFileStream file(fileName, Platform::TFileOpenMode::fomCreate);
-  file.WriteBuffer(bytes.data(), bytes.size());
 }
 
 } // namespace KVL::UI

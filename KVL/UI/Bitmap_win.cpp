@@ -9,7 +9,6 @@
 #include <cstring>
 #include <memory>
 
-#include "KVL/Base/Streams.h"
 #include "KVL/UI/GdiPlus_win.h"
 
 namespace KVL::UI {
@@ -138,12 +137,6 @@ std::vector<uint8_t> EncodePNG(const TKVLBitmap& bitmap) {
   std::memcpy(out.data(), p, size);
   GlobalUnlock(memory);
   return out;
-}
-
-void SavePNG(const TKVLBitmap& bitmap, const std::string& fileName) {
-  std::vector<uint8_t> bytes = EncodePNG(bitmap);
-  Streams::TKVLFileStream file(fileName, Platform::TFileOpenMode::fomCreate);
-  file.WriteBuffer(bytes.data(), bytes.size());
 }
 
 } // namespace KVL::UI

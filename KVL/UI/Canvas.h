@@ -1,6 +1,7 @@
 // The one drawing interface of the toolkit; cairo with pango on POSIX, GDI+ on Windows.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -48,5 +49,10 @@ std::unique_ptr<IKVLCanvas> CreateBitmapCanvas(TKVLBitmap& target, int dpi);
 
 // Text measuring without a target, for layout outside painting (same metrics as a canvas).
 IKVLCanvas& MeasuringCanvas(int dpi);
+
+// The pixels of DrawLine from a towards b (b itself left out) as the rectangles that cover
+// them: one for a horizontal or vertical line, else Bresenham's pixels as unit squares.
+// Both backends fill these, so they agree pixel for pixel.
+void ForEachLineRect(TKVLPoint a, TKVLPoint b, const std::function<void(const TKVLRect&)>& fill);
 
 } // namespace KVL::UI

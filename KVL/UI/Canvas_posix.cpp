@@ -149,34 +149,7 @@ public:
   void DrawLine(TKVLPoint a, TKVLPoint b, TKVLColor color) override {
     if (a == b) return;
     cairo_new_path(cr_);
-    int dx = std::abs(b.X - a.X);
-    int dy = -std::abs(b.Y - a.Y);
-    int sx = a.X < b.X ? 1 : -1;
-    int sy = a.Y < b.Y ? 1 : -1;
-    if (dy == 0) {
-      // Horizontal: one rectangle from a towards b.
-      int left = sx > 0 ? a.X : b.X + 1;
-      cairo_rectangle(cr_, left, a.Y, dx, 1);
-    } else if (dx == 0) {
-      int top = sy > 0 ? a.Y : b.Y + 1;
-      cairo_rectangle(cr_, a.X, top, 1, -dy);
-    } else {
-      int err = dx + dy;
-      int x = a.X;
-      int y = a.Y;
-      while (x != b.X || y != b.Y) {
-        cairo_rectangle(cr_, x, y, 1, 1);
-        int e2 = 2 * err;
-        if (e2 >= dy) {
-          err += dy;
-          x += sx;
-        }
-        if (e2 <= dx) {
-          err += dx;
-          y += sy;
-        }
-      }
-    }
+    ForEachLineRect(a, b, [this](const TKVLRect& r) { cairo_rectangle(cr_, r.Left, r.Top, r.Width(), r.Height()); });
     SetColor(cr_, color);
     cairo_fill(cr_);
     Done();

@@ -240,31 +240,7 @@ public:
   void DrawLine(TKVLPoint a, TKVLPoint b, TKVLColor color) override {
     if (a == b) return;
     GdiPlus::TSolidBrushPtr brush = Brush(color);
-    const int dx = std::abs(b.X - a.X);
-    const int dy = -std::abs(b.Y - a.Y);
-    const int sx = a.X < b.X ? 1 : -1;
-    const int sy = a.Y < b.Y ? 1 : -1;
-    if (dy == 0) {
-      Fill(brush.get(), sx > 0 ? a.X : b.X + 1, a.Y, dx, 1);
-    } else if (dx == 0) {
-      Fill(brush.get(), a.X, sy > 0 ? a.Y : b.Y + 1, 1, -dy);
-    } else {
-      int err = dx + dy;
-      int x = a.X;
-      int y = a.Y;
-      while (x != b.X || y != b.Y) {
-        Fill(brush.get(), x, y, 1, 1);
-        const int e2 = 2 * err;
-        if (e2 >= dy) {
-          err += dy;
-          x += sx;
-        }
-        if (e2 <= dx) {
-          err += dx;
-          y += sy;
-        }
-      }
-    }
+    ForEachLineRect(a, b, [&](const TKVLRect& r) { Fill(brush.get(), r.Left, r.Top, r.Width(), r.Height()); });
   }
 
   // Scaled by our own filter and then copied at its size: GDI+ implementations disagree on

@@ -220,13 +220,7 @@ void TKVLComboBox::Paint(IKVLCanvas& canvas) {
   const TKVLStyleColors& colors = StyleColors();
   const TKVLRect client = ClientRect();
   const bool enabled = IsEnabledInTree();
-  canvas.FillRect(client, enabled ? colors.EditBackground : colors.Window);
-  TKVLColor border = colors.EditBorder;
-  if (Focused() || DroppedDown())
-    border = colors.FocusFrame;
-  else if (MouseInside() && enabled)
-    border = colors.EditBorderHot;
-  canvas.FrameRect(client, border);
+  PaintFieldBox(canvas, Focused() || DroppedDown());
 
   const int dpi = Dpi();
   const int arrowWidth = ScaleValue(kArrowWidth96, dpi);

@@ -370,4 +370,17 @@ TKVLControl* TKVLControl::ControlAt(TKVLPoint pt) {
 
 void TKVLControl::Resized() {}
 
+void TKVLControl::PaintFieldBox(IKVLCanvas& canvas, bool active) const {
+  const TKVLStyleColors& colors = StyleColors();
+  const TKVLRect client = ClientRect();
+  const bool enabled = IsEnabledInTree();
+  canvas.FillRect(client, enabled ? colors.EditBackground : colors.Window);
+  TKVLColor border = colors.EditBorder;
+  if (active)
+    border = colors.FocusFrame;
+  else if (MouseInside() && enabled)
+    border = colors.EditBorderHot;
+  canvas.FrameRect(client, border);
+}
+
 } // namespace KVL::UI

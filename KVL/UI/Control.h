@@ -159,6 +159,9 @@ protected:
   virtual void PlacementChanged() {}
   // The area in which children are docked (the client area less the padding).
   virtual TKVLRect DockArea() const;
+  // The box of a text field (edit, drop-down list): its background, and a border that shows
+  // when the field is active (focused, or open) or under the pointer.
+  void PaintFieldBox(IKVLCanvas& canvas, bool active) const;
 
 private:
   friend class TKVLForm;

@@ -338,15 +338,8 @@ void TKVLEdit::FocusChanged(bool focused) {
 
 void TKVLEdit::Paint(IKVLCanvas& canvas) {
   const TKVLStyleColors& colors = StyleColors();
-  const TKVLRect client = ClientRect();
   const bool enabled = IsEnabledInTree();
-  canvas.FillRect(client, enabled ? colors.EditBackground : colors.Window);
-  TKVLColor border = colors.EditBorder;
-  if (Focused())
-    border = colors.FocusFrame;
-  else if (MouseInside() && enabled)
-    border = colors.EditBorderHot;
-  canvas.FrameRect(client, border);
+  PaintFieldBox(canvas, Focused());
 
   const TKVLRect textRect = TextRect();
   canvas.Save();

@@ -32,6 +32,7 @@
 using namespace KVL::UI;
 using KVL::Platform::TEnvironmentOverride;
 using X11Testing::PumpUntil;
+using X11Testing::Xdotool;
 
 namespace {
 
@@ -193,25 +194,16 @@ TEST_F(X11Host, ServerInputReachesTheForm) {
   ShowAndWait(form);
   const std::string id = std::to_string(W(form));
 
-  auto xdotool = [&](const std::vector<std::string>& args) {
-    KVL::Platform::TProcess p;
-    try {
-      p = KVL::Platform::StartProcess("xdotool", args);
-    } catch (const KVL::Platform::EKVLProcessError&) {
-      return false;
-    }
-    return TestUtil::WaitForExitServing(p, 10000) && p.ExitCode() == 0;
-  };
   // A real pointer: moved over the button and pressed through the server's test extension.
-  if (!xdotool({"mousemove", "--window", id, "40", "25", "click", "1"})) GTEST_SKIP() << "xdotool is not usable";
+  if (!Xdotool({"mousemove", "--window", id, "40", "25", "click", "1"})) GTEST_SKIP() << "xdotool is not usable";
   EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }));
   // Outside the button: no click.
-  ASSERT_TRUE(xdotool({"mousemove", "--window", id, "150", "100", "click", "1"}));
+  ASSERT_TRUE(Xdotool({"mousemove", "--window", id, "150", "100", "click", "1"}));
   PumpUntil([] { return false; }, 200);
   EXPECT_EQ(clicks, 1);
 
   recorder->SetFocus();
-  ASSERT_TRUE(xdotool({"key", "--window", id, "Return", "a", "shift+b", "space", "Left", "ctrl+c"}));
+  ASSERT_TRUE(Xdotool({"key", "--window", id, "Return", "a", "shift+b", "space", "Left", "ctrl+c"}));
   EXPECT_TRUE(PumpUntil([&] { return recorder->Keys.size() == 3; }));
   EXPECT_EQ(recorder->Keys, (std::vector<TKVLKey>{TKVLKey::kEnter, TKVLKey::kSpace, TKVLKey::kLeft}));
   // Ctrl+C is no text: it arrives as its control character, a command for the clipboard.

@@ -29,20 +29,10 @@
 
 using namespace KVL::UI;
 using X11Testing::PumpUntil;
+using X11Testing::Xdotool;
 using X11Testing::TDisplay;
 
 namespace {
-
-// xdotool through the server's test extension: a real pointer, grabs included.
-bool Xdotool(const std::vector<std::string>& args) {
-  KVL::Platform::TProcess p;
-  try {
-    p = KVL::Platform::StartProcess("xdotool", args);
-  } catch (const KVL::Platform::EKVLProcessError&) {
-    return false;
-  }
-  return TestUtil::WaitForExitServing(p, 10000) && p.ExitCode() == 0;
-}
 
 class X11Test : public X11Testing::TX11TestBase {
 protected:

@@ -6,12 +6,16 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "KVL/Base/Platform/Messaging.h"
+#include "KVL/Base/Platform/Process.h"
 #include "KVL/UI/Application.h"
 #include "KVL/UI/Form.h"
 #include "KVL/UI/WindowHost.h"
+#include "TestUtil.h"
 #include "ui/ToolkitFixture.h"
 
 // After our headers: Xlib defines macros with common names.
@@ -33,6 +37,18 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return true;
+}
+
+// Runs xdotool to its end while serving the main thread: a real pointer and keyboard through
+// the server's test extension, grabs included. False when it cannot run or fails.
+inline bool Xdotool(const std::vector<std::string>& args) {
+  KVL::Platform::TProcess p;
+  try {
+    p = KVL::Platform::StartProcess("xdotool", args);
+  } catch (const KVL::Platform::EKVLProcessError&) {
+    return false;
+  }
+  return TestUtil::WaitForExitServing(p, 10000) && p.ExitCode() == 0;
 }
 
 // Native X11 hosts for the test's forms, and a connection of the test's own (skips without a display).
